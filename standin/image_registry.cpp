@@ -1,0 +1,103 @@
+#include "standin/image_registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "standin/standin_control.h"
+
+namespace standin {
+
+namespace {
+
+struct Registry {
+    std::unordered_map<const HostImage*, ImageRecord> live;
+    // Addresses already released, so a second release can be named as such.
+    std::unordered_set<const HostImage*> released;
+    ImageCounts counts;
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+const char* kindName(ImageKind kind) {
+    switch (kind) {
+    case ImageKind::field: return "video field";
+    case ImageKind::allocated: return "allocated image";
+    case ImageKind::lineImage: return "line image";
+    }
+    return "image";
+}
+
+void destroy(HostImage* image) {
+    std::free(image->pixels);
+    delete image;
+}
+
+}  // namespace
+
+HostImage* createImage(int32_t width, int32_t height, ImageKind kind, uint32_t position) {
+    if (width < 0 || height < 0 || width > std::numeric_limits<int16_t>::max() ||
+        height > std::numeric_limits<int16_t>::max())
+        return nullptr;
+    size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
+    // calloc(0) may return null; an empty picture still needs a valid pointer.
+    auto* pixels = static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1));
+    if (pixels == nullptr) return nullptr;
+    auto* image = new HostImage{};
+    image->pixels = pixels;
+    image->width = static_cast<int16_t>(width);
+    image->height = static_cast<int16_t>(height);
+    Registry& r = registry();
+    r.live[image] = ImageRecord{kind, position};
+    r.released.erase(image);
+    ++r.counts.handedOut;
+    ++r.counts.outstanding;
+    return image;
+}
+
+const ImageRecord* findImage(const HostImage* image) {
+    Registry& r = registry();
+    auto it = r.live.find(image);
+    return it == r.live.end() ? nullptr : &it->second;
+}
+
+bool releaseImage(HostImage* image, ImageKind expected, const char* function) {
+    if (image == nullptr) return false;
+    Registry& r = registry();
+    auto it = r.live.find(image);
+    if (it == r.live.end()) {
+        ++r.counts.badReleases;
+        std::fprintf(stderr, "zask stand-in: %s(%p): %s\n", function, static_cast<void*>(image),
+                     r.released.count(image) ? "image released twice" : "not an image of the host");
+        return false;
+    }
+    bool matches = it->second.kind == expected;
+    if (!matches) {
+        ++r.counts.badReleases;
+        std::fprintf(stderr, "zask stand-in: %s(%p): a %s released as a %s\n", function,
+                     static_cast<void*>(image), kindName(it->second.kind), kindName(expected));
+    }
+    r.live.erase(it);
+    r.released.insert(image);
+    ++r.counts.takenBack;
+    --r.counts.outstanding;
+    destroy(image);
+    return matches;
+}
+
+ImageCounts imageCounts() { return registry().counts; }
+
+void resetImages() {
+    Registry& r = registry();
+    for (auto& [image, record] : r.live) destroy(const_cast<HostImage*>(image));
+    r.live.clear();
+    r.released.clear();
+    r.counts = ImageCounts{};
+}
+
+}  // namespace standin

@@ -1,0 +1,74 @@
+// logger: one line per message, to standard error and to the log file.
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "standin/standin_control.h"
+
+namespace standin {
+
+namespace {
+
+struct Log {
+    FILE* file = nullptr;
+    bool echo = true;
+    uint64_t messages = 0;
+};
+
+Log& log() {
+    static Log instance;
+    return instance;
+}
+
+}  // namespace
+
+bool openLogFile(const std::string& path, std::string& error) {
+    closeLogFile();
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) {
+        error = std::strerror(errno);
+        return false;
+    }
+    log().file = file;
+    return true;
+}
+
+void closeLogFile() {
+    Log& l = log();
+    if (l.file != nullptr) std::fclose(l.file);
+    l.file = nullptr;
+}
+
+void setLogEcho(bool echo) { log().echo = echo; }
+uint64_t logMessageCount() { return log().messages; }
+
+std::string formatLogLine(int32_t severity, int32_t line, const char* source, uint32_t module,
+                          const char* message) {
+    char head[96];
+    std::snprintf(head, sizeof head, "severity=%" PRId32 " line=%" PRId32 " source=", severity, line);
+    char moduleText[32];
+    std::snprintf(moduleText, sizeof moduleText, " module=0x%08" PRIX32 " message=\"", module);
+    std::string text = head;
+    text += source != nullptr ? source : "";
+    text += moduleText;
+    text += message != nullptr ? message : "";
+    text += '"';
+    return text;
+}
+
+}  // namespace standin
+
+extern "C" void loggerMessage(int32_t severity, int32_t line, const char* source, uint32_t module,
+                              const char* message) {
+    using namespace standin;
+    Log& l = log();
+    std::string text = formatLogLine(severity, line, source, module, message) + "\n";
+    ++l.messages;
+    if (l.echo) std::fputs(text.c_str(), stderr);
+    if (l.file != nullptr) {
+        std::fputs(text.c_str(), l.file);
+        // Flushed per line so the log survives a crash of the operator.
+        std::fflush(l.file);
+    }
+}

@@ -1,0 +1,79 @@
+// Control side of the stand-in host library: what the host program and the
+// tests use to give the operators a clip, a title and a log, and to see what
+// the operators did with the host's images.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/host_services.h"
+
+#define ZASK_STANDIN_API __attribute__((visibility("default")))
+
+namespace standin {
+
+// ---------------------------------------------------------------- video
+
+// One frame of the clip: the Y, Cb and Cr planes one after the other, each
+// width * height bytes (C444).
+using PlanarFrame = std::vector<uint8_t>;
+
+// Registers the clip that opGetField reads. Frames must be width * height * 3
+// bytes; height must be even.
+ZASK_STANDIN_API void setInputClip(int width, int height, std::vector<PlanarFrame> frames);
+ZASK_STANDIN_API void clearInputClip();
+ZASK_STANDIN_API int inputWidth();
+ZASK_STANDIN_API int inputHeight();
+ZASK_STANDIN_API size_t inputFrameCount();
+ZASK_STANDIN_API const PlanarFrame& inputFrame(size_t index);
+
+// The frame opPutField writes into (planar, same size as the input frames),
+// or null so that opPutField refuses. The caller keeps ownership.
+ZASK_STANDIN_API void setOutputFrame(uint8_t* planes);
+ZASK_STANDIN_API size_t fieldsPut();
+
+// ---------------------------------------------------------------- images
+
+struct ImageCounts {
+    uint64_t handedOut = 0;      // fields, allocated images and line images
+    uint64_t takenBack = 0;
+    uint64_t outstanding = 0;
+    uint64_t badReleases = 0;    // double, unknown or mismatched releases
+};
+
+ZASK_STANDIN_API ImageCounts imageCounts();
+// Releases every outstanding image and zeroes the counters.
+ZASK_STANDIN_API void resetImages();
+
+// ---------------------------------------------------------------- oplib
+
+ZASK_STANDIN_API void setAbortRequested(bool abort);
+ZASK_STANDIN_API uint64_t abortChecks();
+ZASK_STANDIN_API uint64_t previewRequests();
+ZASK_STANDIN_API void resetCounters();
+
+// ---------------------------------------------------------------- logger
+
+// Creates (or empties) the log file and appends every later message to it.
+// Returns false with a reason in error when the file cannot be created.
+ZASK_STANDIN_API bool openLogFile(const std::string& path, std::string& error);
+ZASK_STANDIN_API void closeLogFile();
+// Whether log lines also go to standard error (on by default).
+ZASK_STANDIN_API void setLogEcho(bool echo);
+ZASK_STANDIN_API uint64_t logMessageCount();
+ZASK_STANDIN_API std::string formatLogLine(int32_t severity, int32_t line, const char* source,
+                                           uint32_t module, const char* message);
+
+// ---------------------------------------------------------------- title
+
+// Builds a title document from its JSON text. On failure returns null and sets
+// error to "line L, column C: what". The document owns everything under it;
+// free it with freeTitle.
+ZASK_STANDIN_API TitleDocument* parseTitle(std::string_view json, std::string& error);
+// Reads and parses a title file; errors name the file.
+ZASK_STANDIN_API TitleDocument* loadTitleFile(const std::string& path, std::string& error);
+ZASK_STANDIN_API void freeTitle(TitleDocument* title);
+
+}  // namespace standin

@@ -1,0 +1,30 @@
+// The host program's commands, one file each. Every command takes the whole
+// argv with argv[1] being its own name and returns the exit status.
+#pragma once
+
+#include <string>
+
+namespace zask {
+
+// Exit statuses shared by every command.
+enum ExitStatus : int {
+    exitSuccess = 0,
+    exitFailure = 1,       // the operator failed (render) or did not do its job
+    exitUsage = 2,         // bad arguments or bad input files
+    exitImageProblem = 3,  // render --strict-images: images leaked or released wrongly
+};
+
+struct Command {
+    const char* name;
+    const char* summary;
+    int (*run)(int argc, char** argv);
+};
+
+int runInfo(int argc, char** argv);
+int runRender(int argc, char** argv);
+int runMkdir(int argc, char** argv);
+
+// Prints "zask COMMAND: message" on standard error and returns exitUsage.
+int usageError(const char* command, const std::string& message);
+
+}  // namespace zask

@@ -1,0 +1,57 @@
+// zask: the stand-in host program that loads the Zask plug-ins and drives them.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/host/commands.h"
+
+namespace zask {
+
+namespace {
+
+const Command commands[] = {
+    {"info", "print a plug-in's descriptor: version, panels, default settings", runInfo},
+    {"render", "render a title over a C444 Y4M clip with a plug-in", runRender},
+    {"mkdir", "let a plug-in create its data directory under KTHOME", runMkdir},
+};
+
+void printHelp(FILE* out) {
+    std::fputs("usage: zask COMMAND [OPTIONS]\n"
+               "\n"
+               "The stand-in host for the Zask title plug-ins (zask1.so .. zask6.so).\n"
+               "\n"
+               "commands:\n",
+               out);
+    for (const auto& c : commands) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
+    std::fputs("\n"
+               "'zask COMMAND --help' describes a command and its options.\n"
+               "exit status: 0 success, 1 the plug-in failed, 2 bad arguments or input,\n"
+               "3 render --strict-images found host images leaked or released wrongly.\n",
+               out);
+}
+
+}  // namespace
+
+int usageError(const char* command, const std::string& message) {
+    std::fprintf(stderr, "zask %s: %s\n", command, message.c_str());
+    return exitUsage;
+}
+
+}  // namespace zask
+
+int main(int argc, char** argv) {
+    using namespace zask;
+    if (argc < 2) {
+        printHelp(stderr);
+        return exitUsage;
+    }
+    std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printHelp(stdout);
+        return exitSuccess;
+    }
+    for (const auto& c : commands)
+        if (name == c.name) return c.run(argc, argv);
+    std::fprintf(stderr, "zask: unknown command '%s' (see zask --help)\n", name.c_str());
+    return exitUsage;
+}
