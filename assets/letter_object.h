@@ -65,6 +65,7 @@ struct LetterObject {
     // Pixel buffers read from TIMG chunks. The renderer re-points texture
     // records at buffers of its own, so ownership is kept apart from them.
     uint8_t* filePixels[maxFileTextures];
+    uint32_t filePixelBytes[maxFileTextures];   // size of each of those buffers
 };
 
 // Multiplies every point coordinate on load; the scene loaders set it to 1.0.

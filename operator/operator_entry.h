@@ -14,3 +14,4 @@ __attribute__((visibility("default"))) char* strupr(char* text);
 int32_t initialiseRender();
 int32_t releaseRender();
 void createDataDirectory();
+void setAaFactorFromSettings();

@@ -1,0 +1,81 @@
+#include "animation/edge_antialiasing.h"
+
+#include <cstring>
+
+#include "animation/scene_evaluation.h"
+#include "raster/render_context.h"
+
+SceneDrawRecord sceneDrawRecords[2];
+
+namespace {
+
+bool isEdgePixel(const uint8_t* coverage, int32_t stride, int32_t rows, int32_t i, int32_t j)
+{
+    auto marked = [&](int32_t r, int32_t c) {
+        return coverage[static_cast<size_t>(r) * stride + c] == 0xFF;
+    };
+    return marked(i, j) || (j + 1 < stride && marked(i, j + 1)) ||
+           (i + 1 < rows && marked(i + 1, j)) || (j >= 1 && marked(i, j - 1)) ||
+           (i >= 1 && marked(i - 1, j));
+}
+
+}  // namespace
+
+void antialiasEdges(int recordIndex)
+{
+    RenderContext& rc = renderContext;
+    const SceneDrawRecord& record = sceneDrawRecords[recordIndex];
+    const int32_t d = rc.aaFactor;
+
+    uint8_t* const frame = rc.colourBuffer;
+    const int32_t stride = rc.bufferStride;
+    const int32_t width = static_cast<int32_t>(rc.windowWidth);
+    const int32_t height = static_cast<int32_t>(rc.windowHeight);
+    const float savedScaleX = rc.projScaleX, savedScaleY = rc.projScaleY;
+    const float savedCentreX = rc.screenCentreX, savedCentreY = rc.screenCentreY;
+
+    rc.colourBuffer = rc.sampleTile;
+    rc.projScaleX = static_cast<float>(static_cast<double>(width * d) * 0.8);
+    rc.screenCentreX = static_cast<float>(static_cast<double>(width * d) * 0.5);
+    rc.projScaleY = static_cast<float>(height * d);
+    rc.screenCentreY = static_cast<float>(static_cast<double>(height * d) * 0.5);
+    rc.coverageOff = 1;
+
+    const uint32_t samples = static_cast<uint32_t>(d * d);
+    for (int32_t i = 0; i < height; ++i) {
+        for (int32_t j = 0; j < stride; ++j) {
+            if (!isEdgePixel(rc.coverageBuffer, stride, height, i, j))
+                continue;
+            rc.windowWidth = static_cast<float>(d);
+            rc.windowHeight = static_cast<float>(d);
+            rc.bufferStride = d;
+            const uint8_t* background = rc.backgroundPixels + (static_cast<size_t>(i) * stride + j) * 4;
+            for (uint32_t s = 0; s < samples; ++s)
+                std::memcpy(rc.sampleTile + s * 4, background, 4);
+            rc.windowOriginX = j * d + d / 2;
+            rc.windowOriginY = i * d + d / 2;
+            std::memcpy(rc.lightVector, record.drawLight, sizeof rc.lightVector);
+            renderScene(record.sceneIndex, record.drawMirrorX, record.drawMirrorY);
+
+            uint8_t* target = frame + (static_cast<size_t>(i) * stride + j) * 4;
+            for (int k = 0; k < 4; ++k) {
+                uint32_t sum = 0;
+                for (uint32_t s = 0; s < samples; ++s)
+                    sum += rc.sampleTile[s * 4 + k];
+                target[k] = static_cast<uint8_t>(sum / samples);
+            }
+        }
+    }
+
+    rc.colourBuffer = frame;
+    rc.bufferStride = stride;
+    rc.windowWidth = static_cast<float>(width);
+    rc.windowHeight = static_cast<float>(height);
+    rc.projScaleX = savedScaleX;
+    rc.projScaleY = savedScaleY;
+    rc.screenCentreX = savedCentreX;
+    rc.screenCentreY = savedCentreY;
+    rc.coverageOff = 0;
+    rc.windowOriginX = 0;
+    rc.windowOriginY = 0;
+}

@@ -1,0 +1,6 @@
+// The settings dialogs.
+#pragma once
+
+#include <cstdint>
+
+void openPanel(uint16_t panel);

@@ -1,0 +1,38 @@
+// Polygon setup: drawing order, rejection, light, texture choice, gradients,
+// edges and edge-mark rules of one triangle.
+#pragma once
+
+#include <cstdint>
+
+#include "assets/letter_object.h"
+
+struct TriangleSetup {
+    double faceNormal[3];
+    double lightFade;
+    int32_t flatAdd[3];
+    int32_t untextured;
+    const uint8_t* texturePixels;
+    uint16_t textureWidth;
+    uint16_t textureHeight;
+    double invZDx, uDx, vDx;
+    double leftX, leftSlope;
+    double leftInvZ, leftU, leftV;
+    double leftInvZStep, leftUStep, leftVStep;
+    double rightX, rightSlope;
+    int32_t restrictMarks;
+    int32_t longOnRight;
+    int32_t bottomMarkWidth;
+};
+
+extern TriangleSetup triangleSetup;
+
+void drawObject(const LetterPolygon* polygons, const LetterObject* textureSource);
+void setupTriangle(const LetterPolygon& polygon, const LetterObject* textureSource);
+
+// Normalises in place; a vector of length 0 becomes (1, 1, 1).
+void normaliseVector(double* v);
+
+// False when the texture's pixels are a buffer read from the object file that
+// holds fewer than width x height texels of 4 bytes.
+bool texturePixelsCover(const LetterObject* object, const TextureRecord& texture,
+                        uint16_t width, uint16_t height);
