@@ -208,9 +208,9 @@ int runRender(int argc, char** argv) {
     bool imageProblem = images.outstanding != 0 || images.badReleases != 0;
     if (imageProblem)
         std::fprintf(stderr,
-                     "zask render: warning: %" PRIu64 " host images not released and %" PRIu64
-                     " released wrongly (of %" PRIu64 " handed out)\n",
-                     images.outstanding, images.badReleases, images.handedOut);
+                     "zask render: warning: the plug-in left %" PRIu64 " of %" PRIu64
+                     " host images unreleased and made %" PRIu64 " wrong releases\n",
+                     images.outstanding, images.handedOut, images.badReleases);
 
     if (!output.commit(error)) return usageError("render", error);
     if (status == exitSuccess) {
