@@ -14,6 +14,8 @@ struct BadJson {
     const char* error;  // full "line L, column C: what"
 };
 
+void PrintTo(const BadJson& c, std::ostream* os) { *os << c.text; }
+
 class JsonErrorTest : public testing::TestWithParam<BadJson> {};
 
 TEST_P(JsonErrorTest, ReportsWhereAndWhat) {

@@ -17,6 +17,8 @@ struct LogLineCase {
     const char* expected;
 };
 
+void PrintTo(const LogLineCase& c, std::ostream* os) { *os << c.expected; }
+
 class LogLineTest : public testing::TestWithParam<LogLineCase> {};
 
 TEST_P(LogLineTest, Formats) {

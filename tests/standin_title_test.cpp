@@ -150,6 +150,8 @@ struct BadTitle {
     const char* phrase;
 };
 
+void PrintTo(const BadTitle& c, std::ostream* os) { *os << c.phrase; }
+
 class TitleErrorTest : public testing::TestWithParam<BadTitle> {};
 
 TEST_P(TitleErrorTest, ExplainsTheProblem) {

@@ -119,6 +119,8 @@ struct ErrorCase {
     const char* phrase;
 };
 
+void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.what; }
+
 class HostProgramErrorTest : public HostProgramTest, public testing::WithParamInterface<ErrorCase> {};
 
 TEST_P(HostProgramErrorTest, ExitsWithStatusAndOneLineMessage) {
