@@ -331,3 +331,24 @@ TEST(TestClipTest, WrittenClipReadsBackFrameByFrame) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HostProgramTest, FailingFieldEndsTheRenderWithTheFramesBeforeIt) {
+    // Without scene files the first field fails after logging the scene line.
+    auto args = with(with(renderArgs(), "--kthome", std::string(ZASK_SHARED_DIR) + "/conformance/kthome-noscenes"),
+                     "--strict-images", "");
+    RunResult r = run(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(readFile(path("log.txt")), "severity=4 line=1187 source=src\\Zask4 module=0x0BDF0000 message=\" \"\n");
+    EXPECT_NE(r.err.find("field 0 (frame 0) failed with -1"), std::string::npos) << r.err;
+    // The failed field stays with the plug-in, as a failing render leaves it.
+    EXPECT_NE(r.err.find("left 1 of 2 host images unreleased"), std::string::npos) << r.err;
+    std::string header;
+    std::vector<std::vector<uint8_t>> frames;
+    ASSERT_TRUE(zask_test::readTestClip(path("out.y4m"), header, frames, 8 * 6 * 3));
+    EXPECT_EQ(header, zask_test::testClipHeader(8, 6));
+    EXPECT_TRUE(frames.empty());
+}
+
+}  // namespace
