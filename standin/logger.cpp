@@ -14,6 +14,7 @@ struct Log {
     FILE* file = nullptr;
     bool echo = true;
     uint64_t messages = 0;
+    std::vector<std::string> lines;
 };
 
 Log& log() {
@@ -42,6 +43,8 @@ void closeLogFile() {
 
 void setLogEcho(bool echo) { log().echo = echo; }
 uint64_t logMessageCount() { return log().messages; }
+std::vector<std::string> loggedLines() { return log().lines; }
+void clearLoggedLines() { log().lines.clear(); }
 
 std::string formatLogLine(int32_t severity, int32_t line, const char* source, uint32_t module,
                           const char* message) {
@@ -65,6 +68,7 @@ extern "C" void loggerMessage(int32_t severity, int32_t line, const char* source
     Log& l = log();
     std::string text = formatLogLine(severity, line, source, module, message) + "\n";
     ++l.messages;
+    l.lines.push_back(text.substr(0, text.size() - 1));
     if (l.echo) std::fputs(text.c_str(), stderr);
     if (l.file != nullptr) {
         std::fputs(text.c_str(), l.file);

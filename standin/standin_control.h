@@ -63,6 +63,9 @@ ZASK_STANDIN_API void closeLogFile();
 // Whether log lines also go to standard error (on by default).
 ZASK_STANDIN_API void setLogEcho(bool echo);
 ZASK_STANDIN_API uint64_t logMessageCount();
+// Every line logged since the last clearLoggedLines, in order, without newlines.
+ZASK_STANDIN_API std::vector<std::string> loggedLines();
+ZASK_STANDIN_API void clearLoggedLines();
 ZASK_STANDIN_API std::string formatLogLine(int32_t severity, int32_t line, const char* source,
                                            uint32_t module, const char* message);
 
