@@ -1,9 +1,12 @@
 #include "animation/edge_antialiasing.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "animation/scene_evaluation.h"
 #include "raster/render_context.h"
+#include "raster/scanline_fill.h"
 
 SceneDrawRecord sceneDrawRecords[2];
 
@@ -23,6 +26,11 @@ bool isEdgePixel(const uint8_t* coverage, int32_t stride, int32_t rows, int32_t 
 
 void antialiasEdges(int recordIndex)
 {
+    antialiasEdgesWithin(recordIndex, FillRegion{0, INT32_MAX - 1, 0, INT32_MAX - 1});
+}
+
+void antialiasEdgesWithin(int recordIndex, const FillRegion& marked)
+{
     RenderContext& rc = renderContext;
     const SceneDrawRecord& record = sceneDrawRecords[recordIndex];
     const int32_t d = rc.aaFactor;
@@ -41,9 +49,15 @@ void antialiasEdges(int recordIndex)
     rc.screenCentreY = static_cast<float>(static_cast<double>(height * d) * 0.5);
     rc.coverageOff = 1;
 
+    // Edge pixels are the marked ones and their neighbours.
     const uint32_t samples = static_cast<uint32_t>(d * d);
-    for (int32_t i = 0; i < height; ++i) {
-        for (int32_t j = 0; j < stride; ++j) {
+    const bool anyMarks = marked.minRow <= marked.maxRow && marked.minColumn <= marked.maxColumn;
+    const int32_t firstRow = anyMarks ? std::max(marked.minRow - 1, 0) : 0;
+    const int32_t lastRow = anyMarks ? std::min(marked.maxRow + 1, height - 1) : -1;
+    const int32_t firstColumn = anyMarks ? std::max(marked.minColumn - 1, 0) : 0;
+    const int32_t lastColumn = anyMarks ? std::min(marked.maxColumn + 1, stride - 1) : -1;
+    for (int32_t i = firstRow; i <= lastRow; ++i) {
+        for (int32_t j = firstColumn; j <= lastColumn; ++j) {
             if (!isEdgePixel(rc.coverageBuffer, stride, height, i, j))
                 continue;
             rc.windowWidth = static_cast<float>(d);

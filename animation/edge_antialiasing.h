@@ -16,3 +16,8 @@ struct SceneDrawRecord {
 extern SceneDrawRecord sceneDrawRecords[2];
 
 void antialiasEdges(int recordIndex);
+
+struct FillRegion;
+// The same pass when every mark lies inside `marked` (the rows and columns the
+// render just before wrote): the rest of the image cannot hold an edge pixel.
+void antialiasEdgesWithin(int recordIndex, const FillRegion& marked);

@@ -1,5 +1,6 @@
 #include "field/field_render.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 
@@ -12,6 +13,7 @@
 #include "field/timeline.h"
 #include "operator/effect_settings.h"
 #include "raster/render_context.h"
+#include "raster/scanline_fill.h"
 #include "variants/variant.h"
 
 int32_t scenesLoaded;
@@ -36,7 +38,66 @@ void setLightLevelsFromColour(int32_t lightColour)
     renderContext.lightLevels[2] = red * 100.0 / 255.0;
 }
 
+// Coverage bytes outside [coverageDirtyBegin, coverageDirtyEnd) are zero, so
+// clearing the coverage buffer only has to clear that range.
+static size_t coverageDirtyBegin = 0;
+static size_t coverageDirtyEnd = maxFramePixels;
+
+void forgetCoverageContents()
+{
+    coverageDirtyBegin = 0;
+    coverageDirtyEnd = maxFramePixels;
+}
+
 namespace {
+
+// The W x H2 bytes of 0 of a full clear, written where they can differ.
+void clearCoverage(size_t framePixels)
+{
+    const size_t end = std::min(coverageDirtyEnd, framePixels);
+    if (coverageDirtyBegin < end)
+        std::memset(renderContext.coverageBuffer + coverageDirtyBegin, 0, end - coverageDirtyBegin);
+    if (coverageDirtyEnd > framePixels) {
+        coverageDirtyBegin = std::max(coverageDirtyBegin, framePixels);
+    } else {
+        coverageDirtyBegin = 0;
+        coverageDirtyEnd = 0;
+    }
+}
+
+void noteCoverageWrites(int32_t width)
+{
+    if (fillRegionEmpty())
+        return;
+    const size_t begin = static_cast<size_t>(fillRegion.minRow) * width + fillRegion.minColumn;
+    const size_t end = static_cast<size_t>(fillRegion.maxRow) * width + fillRegion.maxColumn + 1;
+    if (coverageDirtyBegin >= coverageDirtyEnd) {
+        coverageDirtyBegin = begin;
+        coverageDirtyEnd = end;
+    } else {
+        coverageDirtyBegin = std::min(coverageDirtyBegin, begin);
+        coverageDirtyEnd = std::max(coverageDirtyEnd, end);
+    }
+}
+
+// The frame and the background differed only where this letter drew: its
+// spans and, after the edge pass, the pixels next to them.
+void copyDrawnRegionToBackground(int32_t width, int32_t frameHeight)
+{
+    if (fillRegionEmpty())
+        return;
+    const int32_t firstRow = std::max(fillRegion.minRow - 1, 0);
+    const int32_t lastRow = std::min(fillRegion.maxRow + 1, frameHeight - 1);
+    const int32_t firstColumn = std::max(fillRegion.minColumn - 1, 0);
+    const int32_t lastColumn = std::min(fillRegion.maxColumn + 1, width - 1);
+    if (firstColumn > lastColumn)
+        return;
+    const size_t bytes = static_cast<size_t>(lastColumn - firstColumn + 1) * 4;
+    for (int32_t row = firstRow; row <= lastRow; ++row) {
+        const size_t offset = (static_cast<size_t>(row) * width + firstColumn) * 4;
+        std::memcpy(renderContext.backgroundPixels + offset, renderContext.colourBuffer + offset, bytes);
+    }
+}
 
 void setFrameGeometry(int32_t width, int32_t frameHeight)
 {
@@ -153,12 +214,14 @@ void drawLetters(const ActionRequest* request, const Timeline& timeline, int32_t
         sceneTable[0].sceneTime = sceneTime;
         sceneTable[1].sceneTime = sceneTime;
         if (edgePass)
-            std::memset(rc.coverageBuffer, 0, framePixels);
+            clearCoverage(framePixels);
         const int s = inPhase ? 0 : 1;
+        resetFillRegion();
         renderScene(s, sceneDrawRecords[s].drawMirrorX, sceneDrawRecords[s].drawMirrorY);
+        noteCoverageWrites(width);
         if (edgePass)
-            antialiasEdges(s);
-        std::memcpy(rc.backgroundPixels, rc.colourBuffer, framePixels * 4);
+            antialiasEdgesWithin(s, fillRegion);
+        copyDrawnRegionToBackground(width, frameHeight);
     }
 }
 

@@ -88,6 +88,7 @@ int32_t initialiseRender()
         logFailure(969 + line);
         return -1;
     }
+    forgetCoverageContents();
     // A factor of 0 asks for no bytes; that counts as made.
     if (d != 0) {
         renderContext.sampleTile = static_cast<uint8_t*>(malloc(d * d * 24));

@@ -1,5 +1,7 @@
 #include "raster/scanline_fill.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -42,6 +44,18 @@ void addFlatLight(uint8_t* pixel)
 }
 
 }  // namespace
+
+FillRegion fillRegion = {1, 0, 1, 0};
+
+void resetFillRegion()
+{
+    fillRegion = {INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN};
+}
+
+bool fillRegionEmpty()
+{
+    return fillRegion.minRow > fillRegion.maxRow;
+}
 
 void sampleBilinear(uint8_t* pixel, double u, double v)
 {
@@ -134,6 +148,12 @@ void fillRows(double startY, int32_t endRow)
 
         const int32_t n = xr - xl;
         if (drawRow && n >= 1) {
+            if (rc.coverageOff == 0) {
+                fillRegion.minRow = std::min(fillRegion.minRow, row);
+                fillRegion.maxRow = std::max(fillRegion.maxRow, row);
+                fillRegion.minColumn = std::min(fillRegion.minColumn, xl);
+                fillRegion.maxColumn = std::max(fillRegion.maxColumn, xr - 1);
+            }
             const double q = 1.0 - (ts.leftX - xl);
             double w = ts.leftInvZ + ts.invZDx * q;
             double U = ts.leftU + ts.uDx * q;
