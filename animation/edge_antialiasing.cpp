@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "animation/scene_evaluation.h"
+#include "assets/scene.h"
+#include "raster/triangle_setup.h"
 #include "raster/render_context.h"
 #include "raster/scanline_fill.h"
 
@@ -20,6 +23,73 @@ bool isEdgePixel(const uint8_t* coverage, int32_t stride, int32_t rows, int32_t 
     return marked(i, j) || (j + 1 < stride && marked(i, j + 1)) ||
            (i + 1 < rows && marked(i + 1, j)) || (j >= 1 && marked(i, j - 1)) ||
            (i >= 1 && marked(i - 1, j));
+}
+
+// One slot as every window of a pass sees it. Nothing a window changes enters
+// the slot's evaluation and projection (the window origin is subtracted only
+// in the polygon setup), so they are computed once per pass, at the
+// supersampled scale, with the face normals rotated once.
+struct SupersampledSlot {
+    std::vector<double> worldPoints;
+    std::vector<float> projectedPoints;
+    std::vector<double> rotatedNormals;
+    double objectRotX, objectRotY, objectRotZ;
+    double projShiftX, projShiftY;
+};
+
+SupersampledSlot supersampledSlots[maxUsedSlots];
+
+int pointListLength(const double* points)
+{
+    int n = 0;
+    while (!(points[3 * n] == -1.0 && points[3 * n + 1] == -1.0 && points[3 * n + 2] == -1.0))
+        ++n;
+    return n;
+}
+
+// Evaluates and projects every used slot of the record's scene; returns the
+// number of slots. Leaves the context as a render of the scene would.
+int prepareSupersampledScene(const SceneDrawRecord& record)
+{
+    RenderContext& rc = renderContext;
+    rc.mirrorX = record.drawMirrorX;
+    rc.mirrorY = record.drawMirrorY;
+    const Scene& scene = sceneTable[record.sceneIndex];
+    const int slots = usedSlotCount(&scene);
+    for (int i = 0; i < slots; ++i) {
+        evaluateSlot(record.sceneIndex, i);
+        projectPoints();
+        SupersampledSlot& slot = supersampledSlots[i];
+        const int entries = pointListLength(rc.worldPoints) + 1;
+        slot.worldPoints.assign(rc.worldPoints, rc.worldPoints + 3 * entries);
+        slot.projectedPoints.assign(rc.projectedPoints, rc.projectedPoints + 3 * entries);
+        slot.rotatedNormals.resize(3 * static_cast<size_t>(polygonCount(scene.objects[i].polygons)));
+        rotatePolygonNormals(scene.objects[i].polygons, slot.rotatedNormals.data());
+        slot.objectRotX = rc.objectRotX;
+        slot.objectRotY = rc.objectRotY;
+        slot.objectRotZ = rc.objectRotZ;
+        slot.projShiftX = rc.projShiftX;
+        slot.projShiftY = rc.projShiftY;
+    }
+    return slots;
+}
+
+// What renderScene does for one window, from the prepared slots.
+void renderSupersampledScene(const SceneDrawRecord& record, int slots)
+{
+    RenderContext& rc = renderContext;
+    const Scene& scene = sceneTable[record.sceneIndex];
+    for (int i = 0; i < slots; ++i) {
+        SupersampledSlot& slot = supersampledSlots[i];
+        rc.worldPoints = slot.worldPoints.data();
+        rc.projectedPoints = slot.projectedPoints.data();
+        rc.objectRotX = slot.objectRotX;
+        rc.objectRotY = slot.objectRotY;
+        rc.objectRotZ = slot.objectRotZ;
+        rc.projShiftX = slot.projShiftX;
+        rc.projShiftY = slot.projShiftY;
+        drawObjectRotated(scene.objects[i].polygons, &scene.objects[0], slot.rotatedNormals.data());
+    }
 }
 
 }  // namespace
@@ -56,6 +126,9 @@ void antialiasEdgesWithin(int recordIndex, const FillRegion& marked)
     const int32_t lastRow = anyMarks ? std::min(marked.maxRow + 1, height - 1) : -1;
     const int32_t firstColumn = anyMarks ? std::max(marked.minColumn - 1, 0) : 0;
     const int32_t lastColumn = anyMarks ? std::min(marked.maxColumn + 1, stride - 1) : -1;
+    double* const worldBuffer = rc.worldPoints;
+    float* const projectedBuffer = rc.projectedPoints;
+    int slots = -1;   // not prepared until the first edge pixel
     for (int32_t i = firstRow; i <= lastRow; ++i) {
         for (int32_t j = firstColumn; j <= lastColumn; ++j) {
             if (!isEdgePixel(rc.coverageBuffer, stride, height, i, j))
@@ -69,7 +142,9 @@ void antialiasEdgesWithin(int recordIndex, const FillRegion& marked)
             rc.windowOriginX = j * d + d / 2;
             rc.windowOriginY = i * d + d / 2;
             std::memcpy(rc.lightVector, record.drawLight, sizeof rc.lightVector);
-            renderScene(record.sceneIndex, record.drawMirrorX, record.drawMirrorY);
+            if (slots < 0)
+                slots = prepareSupersampledScene(record);
+            renderSupersampledScene(record, slots);
 
             uint8_t* target = frame + (static_cast<size_t>(i) * stride + j) * 4;
             for (int k = 0; k < 4; ++k) {
@@ -81,6 +156,9 @@ void antialiasEdgesWithin(int recordIndex, const FillRegion& marked)
         }
     }
 
+    // The buffers hold the last slot's points, as after a render of the scene.
+    rc.worldPoints = worldBuffer;
+    rc.projectedPoints = projectedBuffer;
     rc.colourBuffer = frame;
     rc.bufferStride = stride;
     rc.windowWidth = static_cast<float>(width);

@@ -26,6 +26,7 @@ struct Options {
     std::string variant = "zask4";
     double seconds = 1.0;          // measuring time per scenario
     bool quick = false;            // the three ratio scenarios at 1080i only
+    std::string only;              // one scenario by name, for profiling
 };
 
 struct Scenario {
@@ -178,14 +179,15 @@ void printRow(const Scenario& s, const Result& r)
 void usage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: zask-bench [--quick] [--seconds S] [--variant zaskN] [--plugins DIR] [--kthome DIR]\n"
+                 "usage: zask-bench [--quick] [--only NAME] [--seconds S] [--variant zaskN] [--plugins DIR] [--kthome DIR]\n"
                  "Renders fields of generated clips with a 20-letter title and prints milliseconds\n"
                  "and fields per second per scenario, then the real-time ratios at 1080i:\n"
                  "  render (aa 4x4, per-pixel light, in phase) / pass-through   target <= 3\n"
                  "  draft render / pass-through                                 target <= 1.5\n"
                  "  aa 8x8 / aa 4x4                                             target <= 2\n"
                  "  pass-through / plain copy of the field's bytes              target <= 3\n"
-                 "--quick measures only the scenarios of the ratios.\n");
+                 "--quick measures only the scenarios of the ratios; --only NAME one of them\n"
+                 "(\"1080i render\", \"1080i pass-through\", \"1080i draft\", \"1080i aa 8x8\").\n");
 }
 
 }  // namespace
@@ -207,6 +209,8 @@ int main(int argc, char** argv)
             return 0;
         } else if (arg == "--quick") {
             options.quick = true;
+        } else if (arg == "--only") {
+            options.only = value();
         } else if (arg == "--seconds") {
             options.seconds = std::atof(value().c_str());
         } else if (arg == "--variant") {
@@ -229,6 +233,16 @@ int main(int argc, char** argv)
     const Scenario passThrough = {"1080i pass-through", hdW, hdH, 4, 2, false, true, false};
     const Scenario draft = {"1080i draft", hdW, hdH, 4, 2, false, false, true};
     const Scenario aa8 = {"1080i aa 8x8", hdW, hdH, 8, 2, false, false, false};
+
+    if (!options.only.empty()) {
+        for (const Scenario& s : {render, passThrough, draft, aa8})
+            if (s.name == options.only) {
+                printRow(s, runScenario(options, s));
+                return 0;
+            }
+        std::fprintf(stderr, "zask-bench: --only takes one of the ratio scenarios, e.g. \"1080i render\"\n");
+        return 2;
+    }
 
     std::vector<Scenario> table;
     if (!options.quick) {

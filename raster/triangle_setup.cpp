@@ -131,18 +131,63 @@ void normaliseVector(double* v)
 
 void drawObject(const LetterPolygon* polygons, const LetterObject* textureSource)
 {
+    drawObjectRotated(polygons, textureSource, nullptr);
+}
+
+void rotatePolygonNormal(const LetterPolygon& polygon, double* rotated)
+{
+    const RenderContext& rc = renderContext;
+    double normal[6] = {polygon.normal[0], polygon.normal[1], polygon.normal[2], -1.0, -1.0, -1.0};
+    rotateAboutY(normal, normal, rc.objectRotY);
+    rotateAboutZ(normal, normal, rc.objectRotZ);
+    rotateAboutX(normal, normal, rc.objectRotX);
+    rotated[0] = normal[0];
+    rotated[1] = normal[1];
+    rotated[2] = normal[2];
+}
+
+int polygonCount(const LetterPolygon* polygons)
+{
+    int count = 0;
+    if (polygons != nullptr)
+        while (polygons[count].pointIndex[0] != -1)
+            ++count;
+    return count;
+}
+
+void rotatePolygonNormals(const LetterPolygon* polygons, double* rotated)
+{
+    const int count = polygonCount(polygons);
+    for (int i = 0; i < count; ++i)
+        rotatePolygonNormal(polygons[i], rotated + 3 * i);
+}
+
+void drawObjectRotated(const LetterPolygon* polygons, const LetterObject* textureSource,
+                       const double* rotatedNormals)
+{
     if (polygons == nullptr)
         return;
     // No depth buffer: the letter's face (textures 1 and 2) first, the rest over it.
-    for (const LetterPolygon* p = polygons; p->pointIndex[0] != -1; ++p)
-        if (p->textureIndex == 1 || p->textureIndex == 2)
-            setupTriangle(*p, textureSource);
-    for (const LetterPolygon* p = polygons; p->pointIndex[0] != -1; ++p)
-        if (!(p->textureIndex == 1 || p->textureIndex == 2))
-            setupTriangle(*p, textureSource);
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; polygons[i].pointIndex[0] != -1; ++i) {
+            const LetterPolygon& p = polygons[i];
+            const bool face = p.textureIndex == 1 || p.textureIndex == 2;
+            if (face != (pass == 0))
+                continue;
+            if (rotatedNormals != nullptr)
+                setupTriangleRotated(p, textureSource, rotatedNormals + 3 * i);
+            else
+                setupTriangle(p, textureSource);
+        }
 }
 
 void setupTriangle(const LetterPolygon& polygon, const LetterObject* textureSource)
+{
+    setupTriangleRotated(polygon, textureSource, nullptr);
+}
+
+void setupTriangleRotated(const LetterPolygon& polygon, const LetterObject* textureSource,
+                          const double* rotatedNormal)
 {
     TriangleSetup& ts = triangleSetup;
     const RenderContext& rc = renderContext;
@@ -176,10 +221,14 @@ void setupTriangle(const LetterPolygon& polygon, const LetterObject* textureSour
             v.y = 0.0;
 
     // Face normal, rotated like the points and turned towards the camera.
-    double normal[6] = {polygon.normal[0], polygon.normal[1], polygon.normal[2], -1.0, -1.0, -1.0};
-    rotateAboutY(normal, normal, rc.objectRotY);
-    rotateAboutZ(normal, normal, rc.objectRotZ);
-    rotateAboutX(normal, normal, rc.objectRotX);
+    double normal[3];
+    if (rotatedNormal != nullptr) {
+        normal[0] = rotatedNormal[0];
+        normal[1] = rotatedNormal[1];
+        normal[2] = rotatedNormal[2];
+    } else {
+        rotatePolygonNormal(polygon, normal);
+    }
     const double* firstCamera = rc.worldPoints + 3 * polygon.pointIndex[0];
     double towardsFirst[3] = {firstCamera[0], firstCamera[1], firstCamera[2]};
     normaliseVector(towardsFirst);

@@ -29,6 +29,17 @@ extern TriangleSetup triangleSetup;
 void drawObject(const LetterPolygon* polygons, const LetterObject* textureSource);
 void setupTriangle(const LetterPolygon& polygon, const LetterObject* textureSource);
 
+// The same with each polygon's face normal already rotated by the slot's
+// angles (three doubles a polygon, in list order): repeated renders of one
+// slot, as the edge pass makes them, rotate every normal once.
+int polygonCount(const LetterPolygon* polygons);
+void rotatePolygonNormal(const LetterPolygon& polygon, double* rotated);
+void rotatePolygonNormals(const LetterPolygon* polygons, double* rotated);
+void drawObjectRotated(const LetterPolygon* polygons, const LetterObject* textureSource,
+                       const double* rotatedNormals);
+void setupTriangleRotated(const LetterPolygon& polygon, const LetterObject* textureSource,
+                          const double* rotatedNormal);
+
 // Normalises in place; a vector of length 0 becomes (1, 1, 1).
 void normaliseVector(double* v);
 

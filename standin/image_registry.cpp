@@ -5,6 +5,7 @@
 #include <limits>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "standin/standin_control.h"
 
@@ -12,8 +13,18 @@ namespace standin {
 
 namespace {
 
+// Pixel buffers of released images, kept for the next image of the same size:
+// a render takes and returns a field and a frame-sized image every field, and
+// fresh large blocks cost a page fault per page.
+struct PooledBuffer {
+    size_t bytes;
+    uint8_t* pixels;
+};
+constexpr size_t poolCapacity = 8;
+
 struct Registry {
     std::unordered_map<const HostImage*, ImageRecord> live;
+    std::vector<PooledBuffer> pool;
     // Addresses already released, so a second release can be named as such.
     std::unordered_set<const HostImage*> released;
     ImageCounts counts;
@@ -34,8 +45,27 @@ const char* kindName(ImageKind kind) {
 }
 
 void destroy(HostImage* image) {
-    std::free(image->pixels);
+    Registry& r = registry();
+    const size_t bytes = static_cast<size_t>(image->width) * static_cast<size_t>(image->height) * 4;
+    if (r.pool.size() < poolCapacity && bytes > 0)
+        r.pool.push_back({bytes, image->pixels});
+    else
+        std::free(image->pixels);
     delete image;
+}
+
+// A buffer of exactly `bytes`, from the pool when one is there; its contents
+// are unspecified, as the host's images are.
+uint8_t* takeBuffer(size_t bytes) {
+    Registry& r = registry();
+    for (size_t i = 0; i < r.pool.size(); ++i)
+        if (r.pool[i].bytes == bytes) {
+            uint8_t* pixels = r.pool[i].pixels;
+            r.pool.erase(r.pool.begin() + static_cast<std::ptrdiff_t>(i));
+            return pixels;
+        }
+    // calloc(0) may return null; an empty picture still needs a valid pointer.
+    return static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1));
 }
 
 }  // namespace
@@ -45,8 +75,7 @@ HostImage* createImage(int32_t width, int32_t height, ImageKind kind, uint32_t p
         height > std::numeric_limits<int16_t>::max())
         return nullptr;
     size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
-    // calloc(0) may return null; an empty picture still needs a valid pointer.
-    auto* pixels = static_cast<uint8_t*>(std::calloc(bytes == 0 ? 1 : bytes, 1));
+    uint8_t* pixels = takeBuffer(bytes);
     if (pixels == nullptr) return nullptr;
     auto* image = new HostImage{};
     image->pixels = pixels;
@@ -97,6 +126,8 @@ void resetImages() {
     for (auto& [image, record] : r.live) destroy(const_cast<HostImage*>(image));
     r.live.clear();
     r.released.clear();
+    for (const PooledBuffer& buffer : r.pool) std::free(buffer.pixels);
+    r.pool.clear();
     r.counts = ImageCounts{};
 }
 
