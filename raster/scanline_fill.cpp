@@ -57,7 +57,10 @@ bool fillRegionEmpty()
     return fillRegion.minRow > fillRegion.maxRow;
 }
 
-void sampleBilinear(uint8_t* pixel, double u, double v)
+namespace {
+
+// The per-pixel steps, inlined into the span loop.
+inline __attribute__((always_inline)) void blendBilinearSample(uint8_t* pixel, double u, double v)
 {
     const TriangleSetup& ts = triangleSetup;
     const double su = u - texelOffset;
@@ -88,7 +91,7 @@ void sampleBilinear(uint8_t* pixel, double u, double v)
         pixel[k] = static_cast<uint8_t>((sample[k] * alpha + pixel[k] * (255 - alpha)) / 255);
 }
 
-void shadePixel(uint8_t* pixel, double x, double y, double z)
+inline __attribute__((always_inline)) void addPixelLight(uint8_t* pixel, double x, double y, double z)
 {
     const RenderContext& rc = renderContext;
     const TriangleSetup& ts = triangleSetup;
@@ -98,7 +101,7 @@ void shadePixel(uint8_t* pixel, double x, double y, double z)
         l[0] = -l[0];
     if (rc.mirrorY != 0)
         l[1] = -l[1];
-    normaliseVector(l);
+    normaliseVectorInline(l);
     double d = (l[0] * ts.faceNormal[0] + l[1] * ts.faceNormal[1] + l[2] * ts.faceNormal[2]) *
                ts.lightFade;
     if (d < 0.0)
@@ -108,6 +111,18 @@ void shadePixel(uint8_t* pixel, double x, double y, double z)
         const int64_t sum = int64_t{pixel[k]} + truncateToInt(rc.lightLevels[k] * intensity);
         pixel[k] = static_cast<uint8_t>(sum < 0 ? 0 : (sum > 255 ? 255 : sum));
     }
+}
+
+}  // namespace
+
+void sampleBilinear(uint8_t* pixel, double u, double v)
+{
+    blendBilinearSample(pixel, u, v);
+}
+
+void shadePixel(uint8_t* pixel, double x, double y, double z)
+{
+    addPixelLight(pixel, x, y, z);
 }
 
 void fillRows(double startY, int32_t endRow)
@@ -190,7 +205,7 @@ void fillRows(double startY, int32_t endRow)
                         if (texel[3] == 0)
                             continue;
                     }
-                    sampleBilinear(pixel, uc, vc);
+                    blendBilinearSample(pixel, uc, vc);
                 } else if (rc.keepTransparent == 0) {
                     continue;
                 }
@@ -212,7 +227,7 @@ void fillRows(double startY, int32_t endRow)
                                        rc.projScaleX) / g;
                     const double y = -((row - rc.projShiftY - rc.screenCentreY + rc.windowOriginY) /
                                        rc.projScaleY) / g;
-                    shadePixel(pixel, x, y, z);
+                    addPixelLight(pixel, x, y, z);
                 }
             }
         }

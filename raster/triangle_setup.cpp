@@ -119,14 +119,7 @@ void setRightEdge(const Vertex& from, double slope, double prestep)
 
 void normaliseVector(double* v)
 {
-    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (length == 0.0) {
-        v[0] = v[1] = v[2] = 1.0;
-        return;
-    }
-    v[0] = v[0] / length;
-    v[1] = v[1] / length;
-    v[2] = v[2] / length;
+    normaliseVectorInline(v);
 }
 
 void drawObject(const LetterPolygon* polygons, const LetterObject* textureSource)

@@ -43,6 +43,18 @@ void setupTriangleRotated(const LetterPolygon& polygon, const LetterObject* text
 // Normalises in place; a vector of length 0 becomes (1, 1, 1).
 void normaliseVector(double* v);
 
+inline void normaliseVectorInline(double* v)
+{
+    const double length = __builtin_sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (length == 0.0) {
+        v[0] = v[1] = v[2] = 1.0;
+        return;
+    }
+    v[0] = v[0] / length;
+    v[1] = v[1] / length;
+    v[2] = v[2] / length;
+}
+
 // False when the texture's pixels are a buffer read from the object file that
 // holds fewer than width x height texels of 4 bytes.
 bool texturePixelsCover(const LetterObject* object, const TextureRecord& texture,
