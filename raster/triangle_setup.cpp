@@ -87,7 +87,7 @@ void chooseTexture(const LetterPolygon& polygon, const LetterObject* textureSour
     // A texture without texels, or whose file data is too short, has nothing to sample.
     if (width == 0 || height == 0)
         return;
-    if (!texturePixelsCover(textureSource, texture, width, height))
+    if (!texturePixelsCover(textureSource, polygon.textureIndex, width, height))
         return;
     ts.untextured = 0;
     ts.texturePixels = texture.pixels;
@@ -343,12 +343,14 @@ void setupTriangleRotated(const LetterPolygon& polygon, const LetterObject* text
     }
 }
 
-bool texturePixelsCover(const LetterObject* object, const TextureRecord& texture,
-                        uint16_t width, uint16_t height)
+bool texturePixelsCover(const LetterObject* object, int textureIndex, uint16_t width, uint16_t height)
 {
-    const uint64_t needed = uint64_t{width} * height * 4;
-    for (int i = 0; i < maxFileTextures; ++i)
-        if (object->filePixels[i] != nullptr && object->filePixels[i] == texture.pixels)
-            return object->filePixelBytes[i] >= needed;
-    return true;  // the renderer's own buffers are sized for their texture
+    // Slot k holds the k-th texture read from the file until the renderer
+    // points it at a buffer of its own, which is sized for its texture.
+    if (textureIndex >= maxFileTextures)
+        return true;
+    const uint8_t* filePixels = object->filePixels[textureIndex];
+    if (filePixels == nullptr || object->textures[textureIndex].pixels != filePixels)
+        return true;
+    return object->filePixelBytes[textureIndex] >= uint64_t{width} * height * 4;
 }

@@ -57,5 +57,4 @@ inline void normaliseVectorInline(double* v)
 
 // False when the texture's pixels are a buffer read from the object file that
 // holds fewer than width x height texels of 4 bytes.
-bool texturePixelsCover(const LetterObject* object, const TextureRecord& texture,
-                        uint16_t width, uint16_t height);
+bool texturePixelsCover(const LetterObject* object, int textureIndex, uint16_t width, uint16_t height);
