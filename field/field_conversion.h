@@ -11,6 +11,10 @@ void hostPixelToColour(const uint8_t* hostPixel, uint8_t* blue, uint8_t* green, 
 // blue, green, red to {0, Cr, Cb, Y}.
 void colourToHostPixel(const uint8_t* colour, uint8_t* hostPixel);
 
+// The same for a row of `count` pixels (the colour pixels' fourth byte set to 0).
+void convertHostRowToColour(const uint8_t* host, uint8_t* colour, int32_t count);
+void convertColourRowToHost(const uint8_t* colour, uint8_t* host, int32_t count);
+
 struct FieldInput {
     HostImage* field;
     HostImage* background;
