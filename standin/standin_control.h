@@ -79,4 +79,33 @@ ZASK_STANDIN_API TitleDocument* parseTitle(std::string_view json, std::string& e
 ZASK_STANDIN_API TitleDocument* loadTitleFile(const std::string& path, std::string& error);
 ZASK_STANDIN_API void freeTitle(TitleDocument* title);
 
+// A title held in memory, the same tree the JSON form describes: pages of
+// boxes of lines of characters, every character with its own picture.
+struct TitleCharacter {
+    int32_t pen = 0;              // left edge of the picture from the box's left edge, 1/64 pixel
+    int32_t width = 0;            // picture size in pixels, 0 to 32767
+    int32_t height = 0;
+    int32_t top = 0;              // row of the picture's top edge from the box top
+    std::vector<uint8_t> pixels;  // width * height * 4 bytes: a, Cr, Cb, Y; rows top to bottom
+};
+struct TitleLineSpec {
+    std::vector<TitleCharacter> chars;
+};
+struct TitleBoxSpec {
+    int32_t x = 0;  // left and top edge, 1/64 pixel
+    int32_t y = 0;
+    std::vector<TitleLineSpec> lines;
+};
+struct TitlePageSpec {
+    std::vector<TitleBoxSpec> boxes;
+};
+struct TitleSpec {
+    std::vector<TitlePageSpec> pages;
+};
+
+// Builds a title document from the tree. On failure (a picture size out of
+// range, pixels not matching the size, a line of more than 65535 characters)
+// returns null and sets error to "pages[P].boxes[B].lines[L].chars[C]: what".
+ZASK_STANDIN_API TitleDocument* buildTitle(const TitleSpec& spec, std::string& error);
+
 }  // namespace standin

@@ -1,5 +1,5 @@
-// ktmerotitle: a title document built from JSON. Every character carries its
-// own picture, so no font is involved.
+// ktmerotitle: a title document built from JSON or from a tree in memory.
+// Every character carries its own picture, so no font is involved.
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -14,13 +14,7 @@
 
 namespace {
 
-struct TitleChar {
-    int32_t pen = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t top = 0;
-    std::vector<uint8_t> pixels;  // width * height * 4 bytes: a, Cr, Cb, Y
-};
+using TitleChar = standin::TitleCharacter;
 
 struct DocumentNode;
 struct BoxNode;
@@ -231,9 +225,73 @@ public:
     }
 };
 
+// ---------------------------------------------------------------- tree to document
+
+bool buildFromSpec(const standin::TitleSpec& spec, DocumentNode& out, std::string& error) {
+    constexpr int32_t sizeHigh = std::numeric_limits<int16_t>::max();
+    for (size_t p = 0; p < spec.pages.size(); ++p) {
+        auto page = std::make_unique<TitlePage>();
+        page->document = &out;
+        page->index = p;
+        const auto& boxes = spec.pages[p].boxes;
+        for (size_t b = 0; b < boxes.size(); ++b) {
+            auto box = std::make_unique<BoxNode>();
+            box->page = page.get();
+            box->index = b;
+            box->record.left = boxes[b].x;
+            box->record.top = boxes[b].y;
+            box->record.hostData = box.get();
+            const auto& lines = boxes[b].lines;
+            for (size_t l = 0; l < lines.size(); ++l) {
+                std::string path = "pages[" + std::to_string(p) + "].boxes[" + std::to_string(b) + "].lines[" +
+                                   std::to_string(l) + "]";
+                if (lines[l].chars.size() > std::numeric_limits<uint16_t>::max()) {
+                    error = path + ": a line holds at most 65535 characters";
+                    return false;
+                }
+                for (size_t c = 0; c < lines[l].chars.size(); ++c) {
+                    const TitleChar& ch = lines[l].chars[c];
+                    std::string where = path + ".chars[" + std::to_string(c) + "]: ";
+                    if (ch.width < 0 || ch.width > sizeHigh || ch.height < 0 || ch.height > sizeHigh) {
+                        error = where + "picture size " + std::to_string(ch.width) + "x" + std::to_string(ch.height) +
+                                " outside 0 to 32767";
+                        return false;
+                    }
+                    size_t expected = static_cast<size_t>(ch.width) * static_cast<size_t>(ch.height) * 4;
+                    if (ch.pixels.size() != expected) {
+                        error = where + std::to_string(ch.pixels.size()) + " picture bytes, the size needs " +
+                                std::to_string(expected);
+                        return false;
+                    }
+                }
+                auto line = std::make_unique<LineNode>();
+                line->box = box.get();
+                line->index = l;
+                line->chars = lines[l].chars;
+                line->record.charCount = static_cast<uint16_t>(line->chars.size());
+                line->record.hostData = line.get();
+                box->lines.push_back(std::move(line));
+            }
+            page->boxes.push_back(std::move(box));
+        }
+        out.pages.push_back(std::move(page));
+    }
+    out.record.pageCount = static_cast<uint32_t>(out.pages.size());
+    out.record.hostData = &out;
+    return true;
+}
+
 }  // namespace
 
 namespace standin {
+
+TitleDocument* buildTitle(const TitleSpec& spec, std::string& error) {
+    auto document = std::make_unique<DocumentNode>();
+    if (!buildFromSpec(spec, *document, error)) return nullptr;
+    TitleDocument* title = &document.release()->record;
+    liveDocuments().insert(title);
+    return title;
+}
 
 TitleDocument* parseTitle(std::string_view json, std::string& error) {
     JsonValue root;

@@ -23,6 +23,11 @@ struct Command {
 int runInfo(int argc, char** argv);
 int runRender(int argc, char** argv);
 int runMkdir(int argc, char** argv);
+int runDemo(int argc, char** argv);
+
+// render without --title: text laid out with a font, any video in and out.
+int runTextRender(int argc, char** argv);
+extern const char* const textModeHelp;
 
 // Prints "zask COMMAND: message" on standard error and returns exitUsage.
 int usageError(const char* command, const std::string& message);

@@ -11,7 +11,8 @@ namespace {
 
 const Command commands[] = {
     {"info", "print a plug-in's descriptor: version, panels, default settings", runInfo},
-    {"render", "render a title over a C444 Y4M clip with a plug-in", runRender},
+    {"render", "render text (or a title document) over a clip, a picture or a background", runRender},
+    {"demo", "render a sample title with each of the six plug-ins, and a contact sheet", runDemo},
     {"mkdir", "let a plug-in create its data directory under KTHOME", runMkdir},
 };
 

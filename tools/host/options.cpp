@@ -38,7 +38,7 @@ bool parseOptions(int argc, char** argv, int first, const std::vector<OptionSpec
             error = "unknown option --" + name;
             return false;
         }
-        if (parsed.has(name)) {
+        if (parsed.has(name) && !spec->repeatable) {
             error = "option --" + name + " given twice";
             return false;
         }
@@ -50,15 +50,20 @@ bool parseOptions(int argc, char** argv, int first, const std::vector<OptionSpec
             parsed.flags.insert(name);
             continue;
         }
+        std::string value;
         if (inlineValue) {
-            parsed.values[name] = *inlineValue;
+            value = *inlineValue;
         } else {
             if (i + 1 >= argc) {
                 error = "option --" + name + " needs a value";
                 return false;
             }
-            parsed.values[name] = argv[++i];
+            value = argv[++i];
         }
+        if (spec->repeatable)
+            parsed.lists[name].push_back(value);
+        else
+            parsed.values[name] = value;
     }
     for (const auto& s : specs) {
         if (s.required && !parsed.has(s.name)) {

@@ -14,16 +14,24 @@ struct OptionSpec {
     std::string name;  // without the leading "--"
     bool takesValue;
     bool required;
+    bool repeatable = false;  // every value kept, in order, in ParsedOptions::lists
 };
 
 struct ParsedOptions {
     std::map<std::string, std::string> values;
     std::set<std::string> flags;
+    std::map<std::string, std::vector<std::string>> lists;  // repeatable options
     std::vector<std::string> positionals;
     bool help = false;
 
-    bool has(const std::string& name) const { return values.count(name) != 0 || flags.count(name) != 0; }
+    bool has(const std::string& name) const {
+        return values.count(name) != 0 || flags.count(name) != 0 || lists.count(name) != 0;
+    }
     const std::string& value(const std::string& name) const { return values.at(name); }
+    std::vector<std::string> all(const std::string& name) const {
+        auto it = lists.find(name);
+        return it == lists.end() ? std::vector<std::string>{} : it->second;
+    }
 };
 
 // Parses argv[first..argc). Sets error and returns false for an unknown

@@ -1,0 +1,20 @@
+// The 17 words of the settings record by name, and "NAME=VALUE" edits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zask {
+
+extern const char* const settingNames[17];
+
+// Index of the word, or -1.
+int settingIndex(const std::string& name);
+
+// Applies "NAME=VALUE" to the 68-byte block. VALUE is a decimal integer, or
+// 0x followed by hex digits (lightColour). Errors say what is wrong.
+bool applySetting(uint8_t* block, const std::string& assignment, std::string& error);
+
+int32_t settingWord(const uint8_t* block, int index);
+
+}  // namespace zask
