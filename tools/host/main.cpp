@@ -33,11 +33,6 @@ void printHelp(FILE* out) {
 
 }  // namespace
 
-int usageError(const char* command, const std::string& message) {
-    std::fprintf(stderr, "zask %s: %s\n", command, message.c_str());
-    return exitUsage;
-}
-
 }  // namespace zask
 
 int main(int argc, char** argv) {

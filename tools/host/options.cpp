@@ -1,9 +1,18 @@
 #include "tools/host/options.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
+#include "tools/host/commands.h"
+
 namespace zask {
+
+// Here rather than in main.cpp, so the program's parts link without it.
+int usageError(const char* command, const std::string& message) {
+    std::fprintf(stderr, "zask %s: %s\n", command, message.c_str());
+    return exitUsage;
+}
 
 bool parseOptions(int argc, char** argv, int first, const std::vector<OptionSpec>& specs,
                   size_t positionalCount, const char* positionalName, ParsedOptions& parsed,
