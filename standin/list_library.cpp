@@ -44,7 +44,8 @@ void lstFreeList(ListHeader* list) {
         std::free(node);
         node = next;
     }
-    lstInitList(list);
+    // The header goes with the list: the caller touches neither afterwards.
+    std::free(list);
 }
 
 }  // extern "C"

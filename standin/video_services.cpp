@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "standin/gui_internal.h"
 #include "standin/image_registry.h"
 #include "standin/standin_control.h"
 
@@ -134,7 +135,7 @@ int32_t opChkAbort(void) {
 
 int32_t opPreview(int32_t) {
     ++video().previewRequests;
-    return 0;
+    return runPreviewHandler();
 }
 
 HostImage* opAllocImage(int32_t width, int32_t height, int32_t, int32_t) {

@@ -23,6 +23,9 @@ struct Command {
 int runInfo(int argc, char** argv);
 int runRender(int argc, char** argv);
 int runMkdir(int argc, char** argv);
+int runPanel(int argc, char** argv);
+int runPresets(int argc, char** argv);
+int runPreview(int argc, char** argv);
 int runDemo(int argc, char** argv);
 
 // render without --title: text laid out with a font, any video in and out.

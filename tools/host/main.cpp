@@ -14,6 +14,9 @@ const Command commands[] = {
     {"render", "render text (or a title document) over a clip, a picture or a background", runRender},
     {"demo", "render a sample title with each of the six plug-ins, and a contact sheet", runDemo},
     {"mkdir", "let a plug-in create its data directory under KTHOME", runMkdir},
+    {"panel", "open a plug-in's settings dialog, driven by a script", runPanel},
+    {"presets", "list, save, load and delete a plug-in's presets", runPresets},
+    {"preview", "the rotation panel's first preview picture as a C444 Y4M frame", runPreview},
 };
 
 void printHelp(FILE* out) {
