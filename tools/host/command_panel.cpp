@@ -16,13 +16,6 @@ namespace zask {
 
 namespace {
 
-// Kept in this file (not the shared helper beside main), so that a test linking
-// the program's parts without its main still links.
-int usage(const std::string& message) {
-    std::fprintf(stderr, "zask panel: %s\n", message.c_str());
-    return exitUsage;
-}
-
 const char* const helpText =
     "usage: zask panel PLUGIN N --ui script:FILE [--settings FILE] [--trace FILE]\n"
     "                  [--pictures DIR] [--input CLIP.y4m --title TITLE.json]\n"
@@ -150,57 +143,57 @@ int runPanel(int argc, char** argv) {
     std::string error;
     if (!parseOptions(argc, argv, 2, optionSpecs, 2, "the plug-in and the panel number (zask panel PLUGIN N)",
                       options, error))
-        return usage(error + " (see zask panel --help)");
+        return usageError("panel", error + " (see zask panel --help)");
     if (options.help) {
         std::fputs(helpText, stdout);
         return exitSuccess;
     }
     auto panel = parseInteger(options.positionals[1], 0, 3);
     if (!panel)
-        return usage("panel number " + options.positionals[1] +
+        return usageError("panel", "panel number " + options.positionals[1] +
                                        ": expected 0 (main), 1 (rotation), 2 (light and look) or 3 (presets)");
     if (!options.has("ui"))
-        return usage("--ui script:FILE is needed: this build has no interactive toolkit");
+        return usageError("panel", "--ui script:FILE is needed: this build has no interactive toolkit");
     const std::string& ui = options.value("ui");
     if (ui.rfind("script:", 0) != 0 || ui.size() == 7)
-        return usage("--ui " + ui + ": expected script:FILE (this build has no interactive toolkit)");
+        return usageError("panel", "--ui " + ui + ": expected script:FILE (this build has no interactive toolkit)");
     int32_t monitor = 1, videoMode = 0;
     for (auto [name, target] : {std::pair{"monitor", &monitor}, std::pair{"video-mode", &videoMode}}) {
         if (!options.has(name)) continue;
         auto value = parseInteger(options.value(name), INT32_MIN, INT32_MAX);
-        if (!value) return usage("--" + std::string(name) + " " + options.value(name) + ": expected a number");
+        if (!value) return usageError("panel", "--" + std::string(name) + " " + options.value(name) + ": expected a number");
         *target = static_cast<int32_t>(*value);
     }
     if (options.has("input") != options.has("title"))
-        return usage("--input and --title go together: they are the project the host preview renders");
+        return usageError("panel", "--input and --title go together: they are the project the host preview renders");
 
     PanelSession session;
     standin::resetGui();
-    if (!standin::loadGuiScript(ui.substr(7), error)) return usage(error);
+    if (!standin::loadGuiScript(ui.substr(7), error)) return usageError("panel", error);
     if (options.has("log") && !standin::openLogFile(options.value("log"), error))
-        return usage(options.value("log") + ": cannot create the log: " + error);
+        return usageError("panel", options.value("log") + ": cannot create the log: " + error);
     if (options.has("trace") && !standin::openGuiTraceFile(options.value("trace"), error))
-        return usage(error);
+        return usageError("panel", error);
     std::string pictures = options.has("pictures") ? options.value("pictures") : "";
     if (!pictures.empty()) {
         struct stat info;
         if (stat(pictures.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-            return usage("--pictures " + pictures + ": not a directory");
+            return usageError("panel", "--pictures " + pictures + ": not a directory");
         standin::setPictureDirectory(pictures);
     }
     Y4mClip clip;
     if (options.has("input")) {
-        if (!readY4m(options.value("input"), clip, error)) return usage(error);
+        if (!readY4m(options.value("input"), clip, error)) return usageError("panel", error);
         session.title = standin::loadTitleFile(options.value("title"), error);
-        if (session.title == nullptr) return usage(error);
+        if (session.title == nullptr) return usageError("panel", error);
     }
 
     DialogHost host;
-    if (!openDialogHost(options.positionals[0], host, error)) return usage(error);
+    if (!openDialogHost(options.positionals[0], host, error)) return usageError("panel", error);
     const bool haveSettingsFile = options.has("settings") && fileExists(options.value("settings"));
     if (haveSettingsFile) {
         std::vector<uint8_t> settings;
-        if (!readSettingsFile(options.value("settings"), settings, error)) return usage(error);
+        if (!readSettingsFile(options.value("settings"), settings, error)) return usageError("panel", error);
         std::memcpy(host.settings, settings.data(), settings.size());
     }
     const std::string kthome = options.has("kthome") ? options.value("kthome") : dialogKthome();
@@ -230,7 +223,7 @@ int runPanel(int argc, char** argv) {
     if (counts.beeps != 0) std::printf("zask panel: the dialog beeped %llu times\n", static_cast<unsigned long long>(counts.beeps));
     if (!problems.empty()) return exitFailure;
     if (kept && options.has("settings")) {
-        if (!writeSettingsFile(options.value("settings"), host.settings, error)) return usage(error);
+        if (!writeSettingsFile(options.value("settings"), host.settings, error)) return usageError("panel", error);
         std::printf("zask panel: settings written to %s\n", options.value("settings").c_str());
     } else if (kept && !changes.empty()) {
         std::printf("zask panel: the changes are not kept anywhere (no --settings)\n");

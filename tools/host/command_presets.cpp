@@ -17,13 +17,6 @@ namespace zask {
 
 namespace {
 
-// Kept in this file (not the shared helper beside main), so that a test linking
-// the program's parts without its main still links.
-int usage(const std::string& message) {
-    std::fprintf(stderr, "zask presets: %s\n", message.c_str());
-    return exitUsage;
-}
-
 const char* const helpText =
     "usage: zask presets PLUGIN list [--kthome DIR]\n"
     "       zask presets PLUGIN save NAME --settings FILE [--kthome DIR]\n"
@@ -102,7 +95,7 @@ int runPresets(int argc, char** argv) {
     }
     if (!parseOptions(argc, argv, 2, optionSpecs, positionals < 2 ? 2 : positionals,
                       "the plug-in and an action (zask presets PLUGIN list|save|load|delete [NAME])", options, error))
-        return usage(error + " (see zask presets --help)");
+        return usageError("presets", error + " (see zask presets --help)");
     if (options.help) {
         std::fputs(helpText, stdout);
         return exitSuccess;
@@ -110,23 +103,23 @@ int runPresets(int argc, char** argv) {
     const std::string& action = options.positionals[1];
     const bool named = action == "save" || action == "load" || action == "delete";
     if (!named && action != "list")
-        return usage("unknown action " + action + ": expected list, save, load or delete");
+        return usageError("presets", "unknown action " + action + ": expected list, save, load or delete");
     if (options.positionals.size() != (named ? 3u : 2u))
-        return usage(named ? action + " needs a preset name" : "list takes no name");
+        return usageError("presets", named ? action + " needs a preset name" : "list takes no name");
     const std::string name = named ? options.positionals[2] : "";
     if (named && (name.empty() || name.find('/') != std::string::npos || name == "." || name == ".."))
-        return usage("preset name '" + name + "': a plain file name without '/'");
+        return usageError("presets", "preset name '" + name + "': a plain file name without '/'");
     if ((action == "save" || action == "load") && !options.has("settings"))
-        return usage(action + " needs --settings FILE");
+        return usageError("presets", action + " needs --settings FILE");
 
     PresetSession session;
     standin::resetGui();
     if (options.has("trace") && !standin::openGuiTraceFile(options.value("trace"), error))
-        return usage(error);
+        return usageError("presets", error);
     DialogHost host;
-    if (!openDialogHost(options.positionals[0], host, error)) return usage(error);
+    if (!openDialogHost(options.positionals[0], host, error)) return usageError("presets", error);
     if (host.variantNumber == 0)
-        return usage(host.pluginPath + ": the version text does not name zask1 .. zask6");
+        return usageError("presets", host.pluginPath + ": the version text does not name zask1 .. zask6");
     const std::string kthome = options.has("kthome") ? options.value("kthome") : dialogKthome();
     setenv("KTHOME", kthome.c_str(), 1);
     const std::string directory = kthome + "/programs/zask/zask" + std::to_string(host.variantNumber);
@@ -137,14 +130,14 @@ int runPresets(int argc, char** argv) {
         const std::string& settingsPath = options.value("settings");
         if (fileExists(settingsPath)) {
             std::vector<uint8_t> settings;
-            if (!readSettingsFile(settingsPath, settings, error)) return usage(error);
+            if (!readSettingsFile(settingsPath, settings, error)) return usageError("presets", error);
             std::memcpy(host.settings, settings.data(), settings.size());
         } else if (action == "save") {
-            return usage(settingsPath + ": no such settings file to save");
+            return usageError("presets", settingsPath + ": no such settings file to save");
         }
     }
     if (action != "save" && !fileExists(path))
-        return usage("no preset '" + name + "' in " + directory + " (see zask presets " +
+        return usageError("presets", "no preset '" + name + "' in " + directory + " (see zask presets " +
                                          options.positionals[0] + " list)");
     if (action == "save") {
         ActionRequest request{};
@@ -152,7 +145,7 @@ int runPresets(int argc, char** argv) {
         host.plugin->operatorAction(&request);
     }
     const std::string script = "archive " + action + "\nfile " + name + "\n";
-    if (!standin::setGuiScript(script, error)) return usage(error);
+    if (!standin::setGuiScript(script, error)) return usageError("presets", error);
     openPanelAction(host, 3);
 
     if (action == "save") {
@@ -162,7 +155,7 @@ int runPresets(int argc, char** argv) {
         }
         std::printf("%s\n", path.c_str());
     } else if (action == "load") {
-        if (!writeSettingsFile(options.value("settings"), host.settings, error)) return usage(error);
+        if (!writeSettingsFile(options.value("settings"), host.settings, error)) return usageError("presets", error);
         const long long size = fileSize(path);
         std::printf("zask presets: %s (%lld bytes) loaded into %s%s\n", path.c_str(), size,
                     options.value("settings").c_str(),

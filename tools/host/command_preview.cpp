@@ -14,13 +14,6 @@ namespace zask {
 
 namespace {
 
-// Kept in this file (not the shared helper beside main), so that a test linking
-// the program's parts without its main still links.
-int usage(const std::string& message) {
-    std::fprintf(stderr, "zask preview: %s\n", message.c_str());
-    return exitUsage;
-}
-
 const char* const helpText =
     "usage: zask preview --operator PLUGIN.so --kthome DIR --settings SETTINGS.bin\n"
     "                    --image998 LETTER.rgba --output OUT.y4m [--monitor N]\n"
@@ -64,7 +57,7 @@ int runPreview(int argc, char** argv) {
     ParsedOptions options;
     std::string error;
     if (!parseOptions(argc, argv, 2, optionSpecs, 0, "", options, error))
-        return usage(error + " (see zask preview --help)");
+        return usageError("preview", error + " (see zask preview --help)");
     if (options.help) {
         std::fputs(helpText, stdout);
         return exitSuccess;
@@ -73,23 +66,23 @@ int runPreview(int argc, char** argv) {
     for (auto [name, target] : {std::pair{"monitor", &monitor}, std::pair{"video-mode", &videoMode}}) {
         if (!options.has(name)) continue;
         auto value = parseInteger(options.value(name), INT32_MIN, INT32_MAX);
-        if (!value) return usage("--" + std::string(name) + " " + options.value(name) + ": expected a number");
+        if (!value) return usageError("preview", "--" + std::string(name) + " " + options.value(name) + ": expected a number");
         *target = static_cast<int32_t>(*value);
     }
 
     PreviewSession session;
     standin::resetGui();
     if (options.has("log") && !standin::openLogFile(options.value("log"), error))
-        return usage(options.value("log") + ": cannot create the log: " + error);
+        return usageError("preview", options.value("log") + ": cannot create the log: " + error);
     std::vector<uint8_t> settings;
-    if (!readSettingsFile(options.value("settings"), settings, error)) return usage(error);
+    if (!readSettingsFile(options.value("settings"), settings, error)) return usageError("preview", error);
     int32_t width = 0, height = 0;
     std::vector<uint8_t> letter;
     if (!standin::readRgbaFile(options.value("image998"), width, height, letter, error))
-        return usage(error);
+        return usageError("preview", error);
 
     DialogHost host;
-    if (!openDialogHost(options.value("operator"), host, error)) return usage(error);
+    if (!openDialogHost(options.value("operator"), host, error)) return usageError("preview", error);
     std::memcpy(host.settings, settings.data(), settings.size());
     setenv("KTHOME", options.value("kthome").c_str(), 1);
 
@@ -97,7 +90,7 @@ int runPreview(int argc, char** argv) {
     standin::setVideoMode(videoMode);
     standin::setCatalogueImage("zask_ops", 998, width, height, std::move(letter));
     // The picture is drawn before the dialog asks for its first message.
-    if (!standin::setGuiScript("ok\n", error)) return usage(error);
+    if (!standin::setGuiScript("ok\n", error)) return usageError("preview", error);
     openPanelAction(host, 1);
 
     const std::vector<standin::WrittenImage> images = standin::writtenImages();
@@ -116,10 +109,10 @@ int runPreview(int argc, char** argv) {
         planes[2 * pixels + i] = picture.pixels[i * 4 + 1];
     }
     OutputFile output;
-    if (!output.open(options.value("output"), error)) return usage(error);
+    if (!output.open(options.value("output"), error)) return usageError("preview", error);
     std::fprintf(output.stream(), "YUV4MPEG2 W%d H%d F25:1 Ip A1:1 C444\nFRAME\n", picture.width, picture.height);
     if (std::fwrite(planes.data(), 1, planes.size(), output.stream()) != planes.size() || !output.commit(error))
-        return usage(error.empty() ? options.value("output") + ": cannot write" : error);
+        return usageError("preview", error.empty() ? options.value("output") + ": cannot write" : error);
     std::printf("zask preview: wrote the %d x %d picture to %s\n", picture.width, picture.height,
                 options.value("output").c_str());
     return exitSuccess;
