@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tools/assets/asset_writer.h"
+#include "tools/assets/resource_catalogues.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ void printUsage(std::FILE* stream)
                "--output DIR   write DIR/programs/zask/objects/*.lwo.clw,\n"
                "               DIR/programs/zask/scenes/buchstabe_001.sce .. buchstabe_050.sce,\n"
                "               DIR/programs/zask/scenes/empty.sce and the data directories\n"
-               "               DIR/programs/zask/zask1 .. zask6\n"
+               "               DIR/programs/zask/zask1 .. zask6, and the resource catalogues\n"
+               "               DIR/programs/zask/resources and DIR/resources/toolkit.images\n"
                "--scene-table  print the Markdown table of the fifty scenes\n",
                stream);
 }
@@ -36,7 +38,7 @@ int main(int argc, char** argv)
     }
     if (argc == 3 && std::strcmp(argv[1], "--output") == 0) {
         std::string error;
-        if (!assetwriter::writeKthome(argv[2], error)) {
+        if (!assetwriter::writeKthome(argv[2], error) || !writeResourceCatalogues(argv[2], error)) {
             std::fprintf(stderr, "zask-assets: %s\n", error.c_str());
             return 1;
         }
