@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 #include "tools/assets/asset_writer.h"
 
@@ -64,12 +67,16 @@ bool writeKthome(const std::string& root, std::string& error)
         if (!makeDirectory(root + "/" + directory, error))
             return false;
     for (const TreeFile& file : kthomeFiles()) {
+        // Written beside its place and renamed into it, so that a reader (a
+        // render, or another run writing the same tree) never sees half a file.
         const std::string path = root + "/" + file.path;
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        const std::string partial = path + ".partial-" + std::to_string(getpid());
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(file.bytes.data()),
                   static_cast<std::streamsize>(file.bytes.size()));
         out.close();
-        if (!out) {
+        if (!out || std::rename(partial.c_str(), path.c_str()) != 0) {
+            std::remove(partial.c_str());
             error = "cannot write " + path;
             return false;
         }
