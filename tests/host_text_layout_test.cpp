@@ -231,6 +231,7 @@ TEST(StandinTitleBuilder, TheBuiltDocumentAnswersTheTitleCallsAsLaidOut) {
     EXPECT_EQ(second->charCount, 1);
     EXPECT_EQ(mtNextLine(box, second), nullptr);
     standin::freeTitle(title);
+    standin::resetImages();  // the registry keeps released buffers for reuse
 }
 
 TEST(StandinTitleBuilder, InconsistentPicturesAreRefusedWithTheirPlace) {
