@@ -659,3 +659,48 @@ TEST_F(SceneEvaluationTest, ShippedSceneFollowsItsKeysToTheRestPose)
 }
 
 }  // namespace
+
+// Every projected coordinate is rounded to float before the screen shift is
+// added and rounded again. Over many points with a shift, a single rounding
+// of the unrounded sum differs somewhere; an optimiser that folds the first
+// rounding away shows up here.
+TEST_F(SceneEvaluationTest, ProjectionRoundsToFloatBeforeAndAfterTheShift)
+{
+    RenderContext& rc = renderContext;
+    rc.cameraX = 0.3712345;
+    rc.cameraY = -0.2212345;
+    rc.cameraZ = 0.0;
+    std::vector<double> points;
+    uint32_t state = 12345;
+    auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<double>(state >> 8) / static_cast<double>(1u << 24);
+    };
+    const int count = 1999;
+    for (int i = 0; i < count; ++i) {
+        points.push_back((next() - 0.5) * 0.3);
+        points.push_back((next() - 0.5) * 0.3);
+        points.push_back(5.0 + next() * 10.0);
+    }
+    setWorld(points);
+    projectPoints();
+
+    const double shiftX = static_cast<double>(rc.projScaleX) * rc.cameraX * 1.4007 / (rc.cameraZ - 8.21);
+    const double shiftY = static_cast<double>(rc.projScaleY) * rc.cameraY * 1.4007 / (rc.cameraZ - 8.21);
+    int singleRoundingWouldDiffer = 0;
+    for (int i = 0; i < count; ++i) {
+        const double x = points[3 * i], y = points[3 * i + 1], z = points[3 * i + 2];
+        const double f = 1.4007 / z;
+        const double unroundedX = -(static_cast<double>(rc.projScaleX) * x) * f + rc.screenCentreX;
+        const double unroundedY = -(static_cast<double>(rc.projScaleY) * y) * f + rc.screenCentreY;
+        volatile float firstX = static_cast<float>(unroundedX);
+        volatile float firstY = static_cast<float>(unroundedY);
+        const float expectedX = static_cast<float>(firstX + shiftX);
+        const float expectedY = static_cast<float>(firstY + shiftY);
+        ASSERT_EQ(projected()[3 * i], expectedX) << "point " << i;
+        ASSERT_EQ(projected()[3 * i + 1], expectedY) << "point " << i;
+        if (static_cast<float>(unroundedX + shiftX) != expectedX)
+            ++singleRoundingWouldDiffer;
+    }
+    EXPECT_GT(singleRoundingWouldDiffer, 0) << "the points do not tell one rounding from two";
+}
