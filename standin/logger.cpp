@@ -15,6 +15,7 @@ struct Log {
     bool echo = true;
     uint64_t messages = 0;
     std::vector<std::string> lines;
+    bool muted = false;
 };
 
 Log& log() {
@@ -42,6 +43,7 @@ void closeLogFile() {
 }
 
 void setLogEcho(bool echo) { log().echo = echo; }
+void setLogMuted(bool muted) { log().muted = muted; }
 uint64_t logMessageCount() { return log().messages; }
 std::vector<std::string> loggedLines() { return log().lines; }
 void clearLoggedLines() { log().lines.clear(); }
@@ -66,6 +68,7 @@ extern "C" void loggerMessage(int32_t severity, int32_t line, const char* source
                               const char* message) {
     using namespace standin;
     Log& l = log();
+    if (l.muted) return;
     std::string text = formatLogLine(severity, line, source, module, message) + "\n";
     ++l.messages;
     l.lines.push_back(text.substr(0, text.size() - 1));

@@ -62,6 +62,9 @@ ZASK_STANDIN_API bool openLogFile(const std::string& path, std::string& error);
 ZASK_STANDIN_API void closeLogFile();
 // Whether log lines also go to standard error (on by default).
 ZASK_STANDIN_API void setLogEcho(bool echo);
+// While muted, messages are dropped: no line, no count (a host replaying
+// fields whose messages another process already logged).
+ZASK_STANDIN_API void setLogMuted(bool muted);
 ZASK_STANDIN_API uint64_t logMessageCount();
 // Every line logged since the last clearLoggedLines, in order, without newlines.
 ZASK_STANDIN_API std::vector<std::string> loggedLines();

@@ -1,12 +1,19 @@
 // zask render: a title over a clip, field by field, through one plug-in.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
+#include <sstream>
 
 #include "operator/effect_settings.h"
 #include "standin/standin_control.h"
@@ -25,7 +32,7 @@ const char* const helpText =
     "       zask render --operator PLUGIN.so --kthome DIR --title TITLE.json\n"
     "                   --input IN.y4m --output OUT.y4m --settings SETTINGS.bin\n"
     "                   [--frames A:B] [--length FIELDS] [--draft NUM:DEN]\n"
-    "                   --log LOG.txt [--strict-images]\n"
+    "                   --log LOG.txt [--strict-images] [--jobs N]\n"
     "\n"
     "Renders a title over a clip with a plug-in. With --title it is the exact\n"
     "mode below (C444 in and out, every option required); without it, the\n"
@@ -49,6 +56,9 @@ const char* const helpText =
     "                        render, aspect 1:1)\n"
     "  --log LOG.txt         every log message of the plug-in, one line each; also\n"
     "                        echoed to standard error. Created even when empty.\n"
+    "  --jobs N              split the frames over N processes, each with its own\n"
+    "                        copy of the plug-in; the output and the log are the\n"
+    "                        same bytes as with one process (default 1)\n"
     "  --strict-images       exit with status 3 instead of only warning when a\n"
     "                        successful render leaves host images unreleased or\n"
     "                        releases one twice or through the wrong function\n"
@@ -64,7 +74,7 @@ const std::vector<OptionSpec> optionSpecs = {
     {"operator", true, true}, {"kthome", true, true},  {"title", true, true},
     {"input", true, true},    {"output", true, true},  {"settings", true, true},
     {"frames", true, false},  {"length", true, false}, {"draft", true, false},
-    {"log", true, true},      {"strict-images", false, false},
+    {"log", true, true},      {"strict-images", false, false}, {"jobs", true, false},
 };
 
 bool readSettings(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -95,6 +105,196 @@ struct RenderSession {
 };
 
 // The exact mode, with a title document, as the conformance cases run it.
+// What rendering a range of frames came to.
+struct RangeResult {
+    bool failed = false;        // action 1 or 3 returned -1
+    bool writeFailed = false;
+    long long completed = 0;    // frames rendered and written before a failure
+    standin::ImageCounts images;
+};
+
+using ActFunction = std::function<int32_t(uint16_t, uint32_t, uint8_t)>;
+
+// Action 1, frames first .. last - 1 (each as its two fields, handed to sink),
+// action 2. Before its first frame, a bracket that starts at frame `resumeFrom`
+// of a longer render first replays what the render would have done before it
+// (see replayPageStarts).
+RangeResult renderRange(const ActFunction& act, const std::string& operatorPath, long long first, long long last,
+                        long long renderStart, const std::function<bool(const std::vector<uint8_t>&)>& sink,
+                        const std::function<bool()>& replay = nullptr) {
+    RangeResult result;
+    standin::resetImages();
+    if (act(actionInitialise, 0, 0) == -1) {
+        std::fprintf(stderr, "zask render: %s: initialisation (action 1) failed\n", operatorPath.c_str());
+        result.failed = true;
+    }
+    (void)renderStart;
+    if (!result.failed && replay && !replay()) result.failed = true;
+    std::vector<uint8_t> frame;
+    for (long long k = first; !result.failed && k < last; ++k) {
+        frame = standin::inputFrame(static_cast<size_t>(k));
+        standin::setOutputFrame(frame.data());
+        for (uint32_t p = 0; p < 2 && !result.failed; ++p) {
+            size_t putBefore = standin::fieldsPut();
+            uint32_t position = static_cast<uint32_t>(2 * k + p);
+            int32_t status = act(actionRender, position, p != 0 ? requestFlagSecondField : 0);
+            if (status != 0) {
+                std::fprintf(stderr, "zask render: %s: field %" PRIu32 " (frame %lld) failed with %" PRId32 "\n",
+                             operatorPath.c_str(), position, k, status);
+                result.failed = true;
+            } else if (standin::fieldsPut() == putBefore) {
+                std::fprintf(stderr, "zask render: warning: field %" PRIu32 " reported success but was not handed back\n",
+                             position);
+            }
+        }
+        standin::setOutputFrame(nullptr);
+        if (result.failed) break;
+        if (!sink(frame)) {
+            result.writeFailed = true;
+            break;
+        }
+        ++result.completed;
+    }
+    act(actionRelease, 0, 0);
+    result.images = standin::imageCounts();
+    return result;
+}
+
+// A render from frame `first` changes page (and so loads letters and scenes,
+// and in zask6 draws its random scenes) at its first field and wherever the
+// page number grows. A process that starts at frame `start` instead renders,
+// silently, the first field of every page the serial render entered before
+// field 2 * start, so that the plug-in's state, its random generator included,
+// is the serial render's at that field.
+bool replayPageStarts(const ActFunction& act, uint32_t pageCount, uint32_t clipLength, long long first,
+                      long long start) {
+    if (start <= first || pageCount == 0 || clipLength / pageCount == 0) return true;
+    const uint64_t pageLength = clipLength / pageCount;
+    const uint64_t firstField = static_cast<uint64_t>(2 * first), endField = static_cast<uint64_t>(2 * start);
+    std::vector<uint8_t> scratch(standin::inputFrame(0).size());
+    standin::setLogMuted(true);
+    bool ok = true;
+    for (uint64_t page = firstField / pageLength; ok && page <= (endField - 1) / pageLength; ++page) {
+        const uint64_t field = std::max(firstField, page * pageLength);
+        standin::setOutputFrame(scratch.data());
+        ok = act(actionRender, static_cast<uint32_t>(field), (field & 1) != 0 ? requestFlagSecondField : 0) == 0;
+        standin::setOutputFrame(nullptr);
+    }
+    standin::setLogMuted(false);
+    return ok;
+}
+
+std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Splits frames first .. last - 1 into `jobs` ranges, renders each in a child
+// process with its own copy of the plug-in, and joins frames and log lines in
+// order up to the first failing range, which is where a serial render stops.
+RangeResult renderInProcesses(const ActFunction& act, const std::string& operatorPath, uint32_t pageCount,
+                              uint32_t clipLength, long long first, long long last, int jobs, OutputFile& output,
+                              const std::string& logPath, std::string& error) {
+    const long long frames = last - first;
+    jobs = static_cast<int>(std::min<long long>(jobs, frames));
+    char pattern[] = "/tmp/zask-render-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        error = std::string("cannot make a folder for the render processes: ") + std::strerror(errno);
+        return {};
+    }
+    const std::string folder = pattern;
+    auto workerFile = [&](int w, const char* kind) { return folder + "/" + std::to_string(w) + "." + kind; };
+    const size_t frameBytes = standin::inputFrame(0).size();
+
+    // Nothing buffered may be written twice by the children.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::fflush(output.stream());
+    std::vector<pid_t> children;
+    for (int w = 0; w < jobs; ++w) {
+        const long long start = first + frames * w / jobs, end = first + frames * (w + 1) / jobs;
+        const pid_t pid = fork();
+        if (pid < 0) {
+            error = std::string("cannot start a render process: ") + std::strerror(errno);
+            break;
+        }
+        if (pid == 0) {
+            std::string ignored;
+            standin::closeLogFile();
+            standin::openLogFile(workerFile(w, "log"), ignored);
+            std::ofstream out(workerFile(w, "frames"), std::ios::binary);
+            RangeResult r = renderRange(
+                act, operatorPath, start, end, first,
+                [&](const std::vector<uint8_t>& frame) {
+                    out.write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
+                    return static_cast<bool>(out);
+                },
+                [&] { return replayPageStarts(act, pageCount, clipLength, first, start); });
+            out.close();
+            standin::closeLogFile();
+            std::ofstream summary(workerFile(w, "result"));
+            summary << (r.failed ? 1 : 0) << ' ' << (r.writeFailed || !out ? 1 : 0) << ' ' << r.completed << ' '
+                    << r.images.handedOut << ' ' << r.images.takenBack << ' ' << r.images.outstanding << ' '
+                    << r.images.badReleases << '\n';
+            summary.close();
+            std::fflush(stderr);
+            _exit(summary ? 0 : 3);
+        }
+        children.push_back(pid);
+    }
+    bool allExited = error.empty();
+    for (pid_t pid : children) {
+        int status = 0;
+        if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) allExited = false;
+    }
+
+    RangeResult joined;
+    if (allExited) {
+        standin::closeLogFile();
+        std::ofstream log(logPath, std::ios::binary | std::ios::app);
+        for (int w = 0; w < jobs && error.empty(); ++w) {
+            std::istringstream summary(readWhole(workerFile(w, "result")));
+            int failed = 0, writeFailed = 0;
+            long long completed = 0;
+            standin::ImageCounts images;
+            summary >> failed >> writeFailed >> completed >> images.handedOut >> images.takenBack >> images.outstanding >>
+                images.badReleases;
+            if (!summary || writeFailed) {
+                error = "render process " + std::to_string(w + 1) + " could not write its part in " + folder;
+                break;
+            }
+            log << readWhole(workerFile(w, "log"));
+            const std::string bytes = readWhole(workerFile(w, "frames"));
+            for (long long f = 0; f < completed; ++f) {
+                std::vector<uint8_t> frame(bytes.begin() + static_cast<std::ptrdiff_t>(f * frameBytes),
+                                           bytes.begin() + static_cast<std::ptrdiff_t>((f + 1) * frameBytes));
+                if (!writeY4mFrame(output.stream(), frame)) {
+                    error = "cannot write the output";
+                    break;
+                }
+            }
+            joined.completed += completed;
+            joined.images.handedOut += images.handedOut;
+            joined.images.takenBack += images.takenBack;
+            joined.images.outstanding += images.outstanding;
+            joined.images.badReleases += images.badReleases;
+            if (failed) {
+                joined.failed = true;
+                break;
+            }
+        }
+        if (!log) error = logPath + ": cannot write the log";
+    } else if (error.empty()) {
+        error = "a render process ended abnormally (its part is in " + folder + ")";
+    }
+    if (error.empty()) {
+        for (int w = 0; w < jobs; ++w)
+            for (const char* kind : {"log", "frames", "result"}) std::remove(workerFile(w, kind).c_str());
+        rmdir(folder.c_str());
+    }
+    return joined;
+}
+
 int runContractRender(int argc, char** argv) {
     ParsedOptions options;
     std::string error;
@@ -160,7 +360,7 @@ int runContractRender(int argc, char** argv) {
     request.aspectNum = static_cast<int16_t>(aspectNum);
     request.aspectDen = static_cast<int16_t>(aspectDen);
     request.title = session.title;
-    auto act = [&](uint16_t action, uint32_t position, uint8_t secondField) {
+    ActFunction act = [&](uint16_t action, uint32_t position, uint8_t secondField) {
         ActionRequest r = request;
         r.action = action;
         r.position = position;
@@ -170,40 +370,28 @@ int runContractRender(int argc, char** argv) {
 
     if (!writeY4mHeader(output.stream(), header)) return usageError("render", options.value("output") + ": cannot write");
 
-    int status = exitSuccess;
-    long long completed = 0;
-    if (act(actionInitialise, 0, 0) == -1) {
-        std::fprintf(stderr, "zask render: %s: initialisation (action 1) failed\n", operatorPath.c_str());
-        status = exitFailure;
+    long long jobs = 1;
+    if (options.has("jobs")) {
+        auto value = parseInteger(options.value("jobs"), 1, 64);
+        if (!value) return usageError("render", "--jobs " + options.value("jobs") + ": expected a number from 1 to 64");
+        jobs = *value;
     }
-    std::vector<uint8_t> frame;
-    for (long long k = first; status == exitSuccess && k < last; ++k) {
-        frame = standin::inputFrame(static_cast<size_t>(k));
-        standin::setOutputFrame(frame.data());
-        for (uint32_t p = 0; p < 2 && status == exitSuccess; ++p) {
-            size_t putBefore = standin::fieldsPut();
-            uint32_t position = static_cast<uint32_t>(2 * k + p);
-            int32_t result = act(actionRender, position, p != 0 ? requestFlagSecondField : 0);
-            if (result != 0) {
-                std::fprintf(stderr, "zask render: %s: field %" PRIu32 " (frame %lld) failed with %" PRId32 "\n",
-                             operatorPath.c_str(), position, k, result);
-                status = exitFailure;
-            } else if (standin::fieldsPut() == putBefore) {
-                std::fprintf(stderr, "zask render: warning: field %" PRIu32 " reported success but was not handed back\n",
-                             position);
-            }
-        }
-        standin::setOutputFrame(nullptr);
-        if (status != exitSuccess) break;
-        if (!writeY4mFrame(output.stream(), frame)) {
-            act(actionRelease, 0, 0);
-            return usageError("render", options.value("output") + ": cannot write: " + std::strerror(errno));
-        }
-        ++completed;
-    }
-    act(actionRelease, 0, 0);
 
-    standin::ImageCounts images = standin::imageCounts();
+    RangeResult result;
+    if (jobs > 1 && last - first > 1) {
+        result = renderInProcesses(act, operatorPath, session.title->pageCount, clipLength, first, last,
+                                   static_cast<int>(jobs), output, options.value("log"), error);
+        if (!error.empty()) return usageError("render", error);
+    } else {
+        result = renderRange(act, operatorPath, first, last, first, [&](const std::vector<uint8_t>& frame) {
+            return writeY4mFrame(output.stream(), frame);
+        });
+        if (result.writeFailed) return usageError("render", options.value("output") + ": cannot write: " + std::strerror(errno));
+    }
+    int status = result.failed ? exitFailure : exitSuccess;
+    const long long completed = result.completed;
+
+    standin::ImageCounts images = result.images;
     bool imageProblem = images.outstanding != 0 || images.badReleases != 0;
     if (imageProblem)
         std::fprintf(stderr,
