@@ -59,6 +59,10 @@ const char* const helpText =
     "  --jobs N              split the frames over N processes, each with its own\n"
     "                        copy of the plug-in; the output and the log are the\n"
     "                        same bytes as with one process (default 1)\n"
+    "  --render-from F       these frames are part of a render that starts at frame\n"
+    "                        F (default A): the plug-in first replays, silently, the\n"
+    "                        page starts from F on, so that parts rendered apart\n"
+    "                        (on several machines) join into that render's bytes\n"
     "  --strict-images       exit with status 3 instead of only warning when a\n"
     "                        successful render leaves host images unreleased or\n"
     "                        releases one twice or through the wrong function\n"
@@ -75,6 +79,7 @@ const std::vector<OptionSpec> optionSpecs = {
     {"input", true, true},    {"output", true, true},  {"settings", true, true},
     {"frames", true, false},  {"length", true, false}, {"draft", true, false},
     {"log", true, true},      {"strict-images", false, false}, {"jobs", true, false},
+    {"render-from", true, false},
 };
 
 bool readSettings(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -193,7 +198,8 @@ std::string readWhole(const std::string& path) {
 // process with its own copy of the plug-in, and joins frames and log lines in
 // order up to the first failing range, which is where a serial render stops.
 RangeResult renderInProcesses(const ActFunction& act, const std::string& operatorPath, uint32_t pageCount,
-                              uint32_t clipLength, long long first, long long last, int jobs, OutputFile& output,
+                              uint32_t clipLength, long long renderFrom, long long first, long long last, int jobs,
+                              OutputFile& output,
                               const std::string& logPath, std::string& error) {
     const long long frames = last - first;
     jobs = static_cast<int>(std::min<long long>(jobs, frames));
@@ -229,7 +235,7 @@ RangeResult renderInProcesses(const ActFunction& act, const std::string& operato
                     out.write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
                     return static_cast<bool>(out);
                 },
-                [&] { return replayPageStarts(act, pageCount, clipLength, first, start); });
+                [&] { return replayPageStarts(act, pageCount, clipLength, renderFrom, start); });
             out.close();
             standin::closeLogFile();
             std::ofstream summary(workerFile(w, "result"));
@@ -377,15 +383,26 @@ int runContractRender(int argc, char** argv) {
         jobs = *value;
     }
 
+    long long renderFrom = first;
+    if (options.has("render-from")) {
+        auto value = parseInteger(options.value("render-from"), 0, first);
+        if (!value)
+            return usageError("render", "--render-from " + options.value("render-from") +
+                                            ": expected a frame number from 0 to the first frame rendered, " +
+                                            std::to_string(first));
+        renderFrom = *value;
+    }
+
     RangeResult result;
     if (jobs > 1 && last - first > 1) {
-        result = renderInProcesses(act, operatorPath, session.title->pageCount, clipLength, first, last,
+        result = renderInProcesses(act, operatorPath, session.title->pageCount, clipLength, renderFrom, first, last,
                                    static_cast<int>(jobs), output, options.value("log"), error);
         if (!error.empty()) return usageError("render", error);
     } else {
-        result = renderRange(act, operatorPath, first, last, first, [&](const std::vector<uint8_t>& frame) {
-            return writeY4mFrame(output.stream(), frame);
-        });
+        result = renderRange(
+            act, operatorPath, first, last, first,
+            [&](const std::vector<uint8_t>& frame) { return writeY4mFrame(output.stream(), frame); },
+            [&] { return replayPageStarts(act, session.title->pageCount, clipLength, renderFrom, first); });
         if (result.writeFailed) return usageError("render", options.value("output") + ": cannot write: " + std::strerror(errno));
     }
     int status = result.failed ? exitFailure : exitSuccess;
