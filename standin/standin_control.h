@@ -111,4 +111,18 @@ struct TitleSpec {
 // returns null and sets error to "pages[P].boxes[B].lines[L].chars[C]: what".
 ZASK_STANDIN_API TitleDocument* buildTitle(const TitleSpec& spec, std::string& error);
 
+// ---------------------------------------------------------------- faults
+
+// Host calls that can be made to fail, for tests and for `zask render --fail`.
+enum class HostCall { getField, allocImage, createLineImage, boundingBox, penPosition, count };
+
+// The n-th call of that kind from now on fails (null, or a non-zero result);
+// n = 0 disarms it. Each armed failure happens once.
+ZASK_STANDIN_API void failNthCall(HostCall call, uint64_t n);
+ZASK_STANDIN_API void clearFailures();
+// Called by the host functions themselves: true when this call is to fail.
+ZASK_STANDIN_API bool hostCallFails(HostCall call);
+// "opGetField", "opAllocImage", "mtCreateLineImage", "mtBoundingBox", "mtPenPosition".
+ZASK_STANDIN_API bool parseHostCall(const std::string& name, HostCall& call);
+
 }  // namespace standin

@@ -374,9 +374,13 @@ TitleLine* mtNextLine(TitleBox* box, TitleLine* line) {
     return next < boxNode->lines.size() ? &boxNode->lines[next]->record : nullptr;
 }
 
-int32_t mtBoundingBox(TitleLine* line, void*, int32_t, int32_t) { return lineOf(line) != nullptr ? 0 : -1; }
+int32_t mtBoundingBox(TitleLine* line, void*, int32_t, int32_t) {
+    if (standin::hostCallFails(standin::HostCall::boundingBox)) return -1;
+    return lineOf(line) != nullptr ? 0 : -1;
+}
 
 int32_t mtPenPosition(TitleLine* line, int32_t* x, int32_t index) {
+    if (standin::hostCallFails(standin::HostCall::penPosition)) return -1;
     LineNode* node = lineOf(line);
     if (node == nullptr || x == nullptr || index < 0 || static_cast<size_t>(index) >= node->chars.size()) return -1;
     *x = node->chars[index].pen;
@@ -384,6 +388,7 @@ int32_t mtPenPosition(TitleLine* line, int32_t* x, int32_t index) {
 }
 
 HostImage* mtCreateLineImage(TitleLine* line, int32_t index, int32_t, int32_t) {
+    if (standin::hostCallFails(standin::HostCall::createLineImage)) return nullptr;
     LineNode* node = lineOf(line);
     if (node == nullptr || index < 0 || static_cast<size_t>(index) >= node->chars.size()) return nullptr;
     const TitleChar& c = node->chars[index];

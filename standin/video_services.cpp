@@ -70,6 +70,7 @@ using namespace standin;
 extern "C" {
 
 HostImage* opGetField(int input, uint32_t position) {
+    if (hostCallFails(HostCall::getField)) return nullptr;
     Video& v = video();
     size_t frameIndex = position / 2;
     if (input != 0 || frameIndex >= v.frames.size() || v.width <= 0 || v.height < 2) return nullptr;
@@ -139,6 +140,7 @@ int32_t opPreview(int32_t) {
 }
 
 HostImage* opAllocImage(int32_t width, int32_t height, int32_t, int32_t) {
+    if (hostCallFails(HostCall::allocImage)) return nullptr;
     return createImage(width, height, ImageKind::allocated);
 }
 

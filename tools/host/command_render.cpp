@@ -13,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <sstream>
 
 #include "operator/effect_settings.h"
@@ -63,6 +64,10 @@ const char* const helpText =
     "                        F (default A): the plug-in first replays, silently, the\n"
     "                        page starts from F on, so that parts rendered apart\n"
     "                        (on several machines) join into that render's bytes\n"
+    "  --fail CALL:N         make the N-th call of a host function fail, to try the\n"
+    "                        plug-in's failure paths: opGetField, opAllocImage,\n"
+    "                        mtCreateLineImage, mtBoundingBox or mtPenPosition\n"
+    "                        (with --jobs, in every process)\n"
     "  --strict-images       exit with status 3 instead of only warning when a\n"
     "                        successful render leaves host images unreleased or\n"
     "                        releases one twice or through the wrong function\n"
@@ -79,7 +84,7 @@ const std::vector<OptionSpec> optionSpecs = {
     {"input", true, true},    {"output", true, true},  {"settings", true, true},
     {"frames", true, false},  {"length", true, false}, {"draft", true, false},
     {"log", true, true},      {"strict-images", false, false}, {"jobs", true, false},
-    {"render-from", true, false},
+    {"render-from", true, false}, {"fail", true, false},
 };
 
 bool readSettings(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -381,6 +386,19 @@ int runContractRender(int argc, char** argv) {
         auto value = parseInteger(options.value("jobs"), 1, 64);
         if (!value) return usageError("render", "--jobs " + options.value("jobs") + ": expected a number from 1 to 64");
         jobs = *value;
+    }
+
+    if (options.has("fail")) {
+        const std::string& text = options.value("fail");
+        const size_t colon = text.find(':');
+        standin::HostCall call;
+        auto n = colon == std::string::npos ? std::nullopt
+                                            : parseInteger(text.substr(colon + 1), 1, std::numeric_limits<int32_t>::max());
+        if (colon == std::string::npos || !standin::parseHostCall(text.substr(0, colon), call) || !n)
+            return usageError("render", "--fail " + text +
+                                            ": expected CALL:N, CALL one of opGetField, opAllocImage, "
+                                            "mtCreateLineImage, mtBoundingBox, mtPenPosition, N from 1");
+        standin::failNthCall(call, static_cast<uint64_t>(*n));
     }
 
     long long renderFrom = first;
