@@ -19,6 +19,7 @@
 #include "operator/effect_settings.h"
 #include "standin/standin_control.h"
 #include "tools/host/commands.h"
+#include "tools/host/dialog_host.h"
 #include "tools/host/options.h"
 #include "tools/host/output_file.h"
 #include "tools/host/plugin_loader.h"
@@ -86,21 +87,6 @@ const std::vector<OptionSpec> optionSpecs = {
     {"log", true, true},      {"strict-images", false, false}, {"jobs", true, false},
     {"render-from", true, false}, {"fail", true, false},
 };
-
-bool readSettings(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (bytes.size() != sizeof(EffectSettings)) {
-        error = path + ": " + std::to_string(bytes.size()) + " bytes, a settings file holds exactly " +
-                std::to_string(sizeof(EffectSettings));
-        return false;
-    }
-    return true;
-}
 
 // Owns the parts of a render that must be undone on every way out.
 struct RenderSession {
@@ -317,7 +303,7 @@ int runContractRender(int argc, char** argv) {
         return usageError("render", options.value("log") + ": cannot create the log: " + error);
 
     std::vector<uint8_t> settings;
-    if (!readSettings(options.value("settings"), settings, error)) return usageError("render", error);
+    if (!readSettingsFile(options.value("settings"), settings, error)) return usageError("render", error);
     session.title = standin::loadTitleFile(options.value("title"), error);
     if (session.title == nullptr) return usageError("render", error);
     Y4mClip clip;
