@@ -13,48 +13,15 @@
 #include <vector>
 
 #include "tests/integration/test_clip.h"
+#include "tests/integration/run_host.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs the host program with the arguments, capturing both streams.
-RunResult runHost(const std::vector<std::string>& args, const fs::path& scratch) {
-    fs::path outPath = scratch / "stdout.txt", errPath = scratch / "stderr.txt";
-    pid_t pid = fork();
-    if (pid == 0) {
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(ZASK_HOST_PROGRAM));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(ZASK_HOST_PROGRAM, argv.data());
-        _exit(127);
-    }
-    RunResult result;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
-}
+using zask_test::RunResult;
+using zask_test::readFile;
+using zask_test::runHost;
 
 std::string plugin(int n) { return std::string(ZASK_PLUGIN_DIR) + "/zask" + std::to_string(n) + ".so"; }
 

@@ -112,11 +112,10 @@ struct RangeResult {
 using ActFunction = std::function<int32_t(uint16_t, uint32_t, uint8_t)>;
 
 // Action 1, frames first .. last - 1 (each as its two fields, handed to sink),
-// action 2. Before its first frame, a bracket that starts at frame `resumeFrom`
-// of a longer render first replays what the render would have done before it
-// (see replayPageStarts).
+// action 2. `replay`, when given, runs after action 1: a range that is part of a
+// longer render first replays what that render did before it (replayPageStarts).
 RangeResult renderRange(const ActFunction& act, const std::string& operatorPath, long long first, long long last,
-                        long long renderStart, const std::function<bool(const std::vector<uint8_t>&)>& sink,
+                        const std::function<bool(const std::vector<uint8_t>&)>& sink,
                         const std::function<bool()>& replay = nullptr) {
     RangeResult result;
     standin::resetImages();
@@ -124,7 +123,6 @@ RangeResult renderRange(const ActFunction& act, const std::string& operatorPath,
         std::fprintf(stderr, "zask render: %s: initialisation (action 1) failed\n", operatorPath.c_str());
         result.failed = true;
     }
-    (void)renderStart;
     if (!result.failed && replay && !replay()) result.failed = true;
     std::vector<uint8_t> frame;
     for (long long k = first; !result.failed && k < last; ++k) {
@@ -221,7 +219,7 @@ RangeResult renderInProcesses(const ActFunction& act, const std::string& operato
             standin::openLogFile(workerFile(w, "log"), ignored);
             std::ofstream out(workerFile(w, "frames"), std::ios::binary);
             RangeResult r = renderRange(
-                act, operatorPath, start, end, first,
+                act, operatorPath, start, end,
                 [&](const std::vector<uint8_t>& frame) {
                     out.write(reinterpret_cast<const char*>(frame.data()), static_cast<std::streamsize>(frame.size()));
                     return static_cast<bool>(out);
@@ -404,7 +402,7 @@ int runContractRender(int argc, char** argv) {
         if (!error.empty()) return usageError("render", error);
     } else {
         result = renderRange(
-            act, operatorPath, first, last, first,
+            act, operatorPath, first, last,
             [&](const std::vector<uint8_t>& frame) { return writeY4mFrame(output.stream(), frame); },
             [&] { return replayPageStarts(act, session.title->pageCount, clipLength, renderFrom, first); });
         if (result.writeFailed) return usageError("render", options.value("output") + ": cannot write: " + std::strerror(errno));
