@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "field/field_conversion.h"
+#include "operator/engine_memory.h"
 #include "variants/variant.h"
 
 ListHeader letterList;
@@ -67,7 +68,7 @@ int32_t buildLetterList(const ActionRequest* request, uint32_t pageLength)
                 }
             }
             for (int32_t i = 0; i < count; ++i) {
-                LetterEntry* entry = static_cast<LetterEntry*>(calloc(1, sizeof(LetterEntry)));
+                LetterEntry* entry = static_cast<LetterEntry*>(allocateZeroedMemory(1, sizeof(LetterEntry)));
                 if (entry == nullptr) {
                     freeLetterList();
                     logFailure(2204 + line);

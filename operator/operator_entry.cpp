@@ -12,6 +12,7 @@
 #include "field/field_render.h"
 #include "field/letter_layout.h"
 #include "field/random_generator.h"
+#include "operator/engine_memory.h"
 #include "operator/effect_settings.h"
 #include "panels/panels.h"
 #include "raster/render_context.h"
@@ -78,12 +79,12 @@ int32_t initialiseRender()
 
     const int line = variant.allocationLineOffset;
     const size_t d = static_cast<size_t>(renderContext.aaFactor);
-    renderContext.colourBuffer = static_cast<uint8_t*>(malloc(33177600));
+    renderContext.colourBuffer = static_cast<uint8_t*>(allocateMemory(33177600));
     if (renderContext.colourBuffer == nullptr) {
         logFailure(962 + line);
         return -1;
     }
-    renderContext.coverageBuffer = static_cast<uint8_t*>(malloc(8294400));
+    renderContext.coverageBuffer = static_cast<uint8_t*>(allocateMemory(8294400));
     if (renderContext.coverageBuffer == nullptr) {
         logFailure(969 + line);
         return -1;
@@ -91,18 +92,18 @@ int32_t initialiseRender()
     forgetCoverageContents();
     // A factor of 0 asks for no bytes; that counts as made.
     if (d != 0) {
-        renderContext.sampleTile = static_cast<uint8_t*>(malloc(d * d * 24));
+        renderContext.sampleTile = static_cast<uint8_t*>(allocateMemory(d * d * 24));
         if (renderContext.sampleTile == nullptr) {
             logFailure(976 + line);
             return -1;
         }
     }
-    renderContext.projectedPoints = static_cast<float*>(malloc(24000));
+    renderContext.projectedPoints = static_cast<float*>(allocateMemory(24000));
     if (renderContext.projectedPoints == nullptr) {
         logFailure(989 + line);
         return -1;
     }
-    renderContext.worldPoints = static_cast<double*>(malloc(48000));
+    renderContext.worldPoints = static_cast<double*>(allocateMemory(48000));
     if (renderContext.worldPoints == nullptr) {
         logFailure(995 + line);
         return -1;

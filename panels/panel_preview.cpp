@@ -10,6 +10,7 @@
 #include "field/asset_paths.h"
 #include "field/field_render.h"
 #include "operator/effect_settings.h"
+#include "operator/engine_memory.h"
 #include "operator/operator_entry.h"
 #include "raster/render_context.h"
 #include "raster/truncate.h"
@@ -31,7 +32,7 @@ ResourceImage* previewImage;
 template <typename T>
 bool allocateBlock(T*& slot, size_t bytes, int line)
 {
-    slot = static_cast<T*>(std::calloc(bytes, 1));
+    slot = static_cast<T*>(allocateZeroedMemory(bytes, 1));
     if (slot == nullptr) {
         logFailure(line + variant.letterLineOffset);
         return false;

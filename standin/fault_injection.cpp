@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "host/allocation_hook.h"
 #include "standin/standin_control.h"
 
 namespace standin {
@@ -45,7 +46,7 @@ bool parseHostCall(const std::string& name, HostCall& call)
     static const std::pair<const char*, HostCall> names[] = {
         {"opGetField", HostCall::getField},          {"opAllocImage", HostCall::allocImage},
         {"mtCreateLineImage", HostCall::createLineImage}, {"mtBoundingBox", HostCall::boundingBox},
-        {"mtPenPosition", HostCall::penPosition},
+        {"mtPenPosition", HostCall::penPosition},        {"allocation", HostCall::allocation},
     };
     for (const auto& [text, value] : names)
         if (name == text) {
@@ -56,3 +57,9 @@ bool parseHostCall(const std::string& name, HostCall& call)
 }
 
 }  // namespace standin
+
+// The plug-in asks before each of its working allocations.
+extern "C" ZASK_STANDIN_API int32_t hostAllocationFails(void)
+{
+    return standin::hostCallFails(standin::HostCall::allocation) ? 1 : 0;
+}

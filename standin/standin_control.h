@@ -114,7 +114,10 @@ ZASK_STANDIN_API TitleDocument* buildTitle(const TitleSpec& spec, std::string& e
 // ---------------------------------------------------------------- faults
 
 // Host calls that can be made to fail, for tests and for `zask render --fail`.
-enum class HostCall { getField, allocImage, createLineImage, boundingBox, penPosition, count };
+// `allocation` is the plug-in's own working allocations (the initialise
+// action's buffers, letter list entries, the preview's blocks), which it
+// makes through the host's allocation hook.
+enum class HostCall { getField, allocImage, createLineImage, boundingBox, penPosition, allocation, count };
 
 // The n-th call of that kind from now on fails (null, or a non-zero result);
 // n = 0 disarms it. Each armed failure happens once.
@@ -122,7 +125,8 @@ ZASK_STANDIN_API void failNthCall(HostCall call, uint64_t n);
 ZASK_STANDIN_API void clearFailures();
 // Called by the host functions themselves: true when this call is to fail.
 ZASK_STANDIN_API bool hostCallFails(HostCall call);
-// "opGetField", "opAllocImage", "mtCreateLineImage", "mtBoundingBox", "mtPenPosition".
+// "opGetField", "opAllocImage", "mtCreateLineImage", "mtBoundingBox", "mtPenPosition",
+// "allocation".
 ZASK_STANDIN_API bool parseHostCall(const std::string& name, HostCall& call);
 
 }  // namespace standin

@@ -115,26 +115,38 @@ INSTANTIATE_TEST_SUITE_P(
         return "zask" + std::to_string(std::get<0>(info.param).number) + "_" + std::get<1>(info.param).name;
     });
 
-// The same through the host program: `--fail CALL:N`.
+// The same through the host program: `--fail CALL:N`, for a host call and
+// for the plug-in's own allocations. The fixture renders without
+// antialiasing, so its fourth allocation is the last render buffer and its
+// fifth the first letter entry.
 TEST(HostFailureProgramTest, FailOptionEndsTheRenderWithTheLogLine)
 {
-    const std::string cases = std::string(ZASK_SHARED_DIR) + "/conformance/cases/zask4-hallo-phases";
+    const struct {
+        const char* fail;
+        int line;
+    } cases[] = {{"mtBoundingBox:1", 2168}, {"allocation:1", 962}, {"allocation:4", 995}, {"allocation:5", 2204}};
+    const std::string fixture = std::string(ZASK_SHARED_DIR) + "/conformance/cases/zask4-hallo-phases";
     const std::string out = std::string(ZASK_TEST_OUTPUT_DIR) + "/host_failures";
     std::system(("mkdir -p " + out).c_str());
-    const std::string command = std::string(ZASK_HOST_PROGRAM) + " render --operator " + ZASK_PLUGIN_DIR +
-                                "/zask4.so --kthome " + ZASK_SHARED_DIR + "/conformance/kthome-a --title " + cases +
-                                "/title.json --input " + ZASK_SHARED_DIR + "/conformance/inputs/gradient.y4m" +
-                                " --settings " + cases + "/settings.bin --frames 0:4 --output " + out +
-                                "/out.y4m --log " + out + "/log.txt --fail mtBoundingBox:1 2>/dev/null";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    FILE* log = std::fopen((out + "/log.txt").c_str(), "r");
-    ASSERT_NE(log, nullptr);
-    char line[256] = {};
-    ASSERT_NE(std::fgets(line, sizeof line, log), nullptr);
-    std::fclose(log);
-    EXPECT_EQ(std::string(line), standin::formatLogLine(4, 2168, "src\\Zask4", 0x0BDF0000, " ") + "\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fail);
+        const std::string command = std::string(ZASK_HOST_PROGRAM) + " render --operator " + ZASK_PLUGIN_DIR +
+                                    "/zask4.so --kthome " + ZASK_SHARED_DIR + "/conformance/kthome-a --title " +
+                                    fixture + "/title.json --input " + ZASK_SHARED_DIR +
+                                    "/conformance/inputs/gradient.y4m" + " --settings " + fixture +
+                                    "/settings.bin --frames 0:4 --output " + out + "/out.y4m --log " + out +
+                                    "/log.txt --strict-images --fail " + c.fail + " 2>/dev/null";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        FILE* log = std::fopen((out + "/log.txt").c_str(), "r");
+        ASSERT_NE(log, nullptr);
+        char line[256] = {};
+        ASSERT_NE(std::fgets(line, sizeof line, log), nullptr);
+        EXPECT_EQ(std::fgets(line + 128, 128, log), nullptr) << "one line only";
+        std::fclose(log);
+        EXPECT_EQ(std::string(line), standin::formatLogLine(4, c.line, "src\\Zask4", 0x0BDF0000, " ") + "\n");
+    }
 }
 
 }  // namespace

@@ -67,7 +67,9 @@ const char* const helpText =
     "                        (on several machines) join into that render's bytes\n"
     "  --fail CALL:N         make the N-th call of a host function fail, to try the\n"
     "                        plug-in's failure paths: opGetField, opAllocImage,\n"
-    "                        mtCreateLineImage, mtBoundingBox or mtPenPosition\n"
+    "                        mtCreateLineImage, mtBoundingBox or mtPenPosition,\n"
+    "                        or 'allocation': the plug-in's own working\n"
+    "                        allocations (render buffers, letter entries)\n"
     "                        (with --jobs, in every process)\n"
     "  --strict-images       exit with status 3 instead of only warning when a\n"
     "                        successful render leaves host images unreleased or\n"
@@ -381,7 +383,7 @@ int runContractRender(int argc, char** argv) {
         if (colon == std::string::npos || !standin::parseHostCall(text.substr(0, colon), call) || !n)
             return usageError("render", "--fail " + text +
                                             ": expected CALL:N, CALL one of opGetField, opAllocImage, "
-                                            "mtCreateLineImage, mtBoundingBox, mtPenPosition, N from 1");
+                                            "mtCreateLineImage, mtBoundingBox, mtPenPosition, allocation; N from 1");
         standin::failNthCall(call, static_cast<uint64_t>(*n));
     }
 
