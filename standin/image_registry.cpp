@@ -1,10 +1,11 @@
 #include "standin/image_registry.h"
 
 #include <cstdio>
+#include <deque>
 #include <cstdlib>
 #include <limits>
 #include <unordered_map>
-#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "standin/standin_control.h"
@@ -21,12 +22,16 @@ struct PooledBuffer {
     uint8_t* pixels;
 };
 constexpr size_t poolCapacity = 8;
+constexpr size_t releasedRemembered = 4096;
 
 struct Registry {
     std::unordered_map<const HostImage*, ImageRecord> live;
     std::vector<PooledBuffer> pool;
-    // Addresses already released, so a second release can be named as such.
-    std::unordered_set<const HostImage*> released;
+    // The latest addresses released, so that a second release can be named
+    // as such; the oldest are forgotten, so a long render stays flat.
+    std::unordered_map<const HostImage*, uint64_t> released;  // address -> release number
+    std::deque<std::pair<const HostImage*, uint64_t>> releaseOrder;
+    uint64_t releaseNumber = 0;
     ImageCounts counts;
 };
 
@@ -112,7 +117,15 @@ bool releaseImage(HostImage* image, ImageKind expected, const char* function) {
                      static_cast<void*>(image), kindName(it->second.kind), kindName(expected));
     }
     r.live.erase(it);
-    r.released.insert(image);
+    const uint64_t number = ++r.releaseNumber;
+    r.released[image] = number;
+    r.releaseOrder.emplace_back(image, number);
+    if (r.releaseOrder.size() > releasedRemembered) {
+        const auto [oldest, oldestNumber] = r.releaseOrder.front();
+        r.releaseOrder.pop_front();
+        auto entry = r.released.find(oldest);
+        if (entry != r.released.end() && entry->second == oldestNumber) r.released.erase(entry);
+    }
     ++r.counts.takenBack;
     --r.counts.outstanding;
     destroy(image);
@@ -126,6 +139,7 @@ void resetImages() {
     for (auto& [image, record] : r.live) destroy(const_cast<HostImage*>(image));
     r.live.clear();
     r.released.clear();
+    r.releaseOrder.clear();
     for (const PooledBuffer& buffer : r.pool) std::free(buffer.pixels);
     r.pool.clear();
     r.counts = ImageCounts{};

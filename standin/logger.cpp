@@ -10,6 +10,8 @@ namespace standin {
 
 namespace {
 
+constexpr size_t keptLines = 10000;
+
 struct Log {
     FILE* file = nullptr;
     bool echo = true;
@@ -71,6 +73,8 @@ extern "C" void loggerMessage(int32_t severity, int32_t line, const char* source
     if (l.muted) return;
     std::string text = formatLogLine(severity, line, source, module, message) + "\n";
     ++l.messages;
+    // The latest lines only: a long render that fails now and then must not grow.
+    if (l.lines.size() == keptLines) l.lines.erase(l.lines.begin(), l.lines.begin() + keptLines / 2);
     l.lines.push_back(text.substr(0, text.size() - 1));
     if (l.echo) std::fputs(text.c_str(), stderr);
     if (l.file != nullptr) {

@@ -23,6 +23,9 @@ using PlanarFrame = std::vector<uint8_t>;
 // Registers the clip that opGetField reads. Frames must be width * height * 3
 // bytes; height must be even.
 ZASK_STANDIN_API void setInputClip(int width, int height, std::vector<PlanarFrame> frames);
+// A clip of which only frame `index` is held, for a render that streams its
+// input: opGetField serves that frame's two fields and nothing else.
+ZASK_STANDIN_API void setInputFrame(int width, int height, size_t index, PlanarFrame frame);
 ZASK_STANDIN_API void clearInputClip();
 ZASK_STANDIN_API int inputWidth();
 ZASK_STANDIN_API int inputHeight();
@@ -66,7 +69,9 @@ ZASK_STANDIN_API void setLogEcho(bool echo);
 // fields whose messages another process already logged).
 ZASK_STANDIN_API void setLogMuted(bool muted);
 ZASK_STANDIN_API uint64_t logMessageCount();
-// Every line logged since the last clearLoggedLines, in order, without newlines.
+// The lines logged since the last clearLoggedLines, in order, without
+// newlines: all of them up to 10,000; past that, the oldest half is dropped
+// each time the count reaches 10,000 (the log file and logMessageCount keep all).
 ZASK_STANDIN_API std::vector<std::string> loggedLines();
 ZASK_STANDIN_API void clearLoggedLines();
 ZASK_STANDIN_API std::string formatLogLine(int32_t severity, int32_t line, const char* source,

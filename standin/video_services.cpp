@@ -1,6 +1,7 @@
 // oplib and oplibcommon: fields of the registered clip, images, abort and
 // preview requests.
 #include <cstdio>
+#include <stdexcept>
 #include <utility>
 
 #include "standin/gui_internal.h"
@@ -14,6 +15,7 @@ namespace {
 struct Video {
     int width = 0;
     int height = 0;
+    size_t firstFrame = 0;  // frames[0] is this frame of the clip
     std::vector<PlanarFrame> frames;
     uint8_t* output = nullptr;
     size_t fieldsPut = 0;
@@ -33,20 +35,35 @@ void setInputClip(int width, int height, std::vector<PlanarFrame> frames) {
     Video& v = video();
     v.width = width;
     v.height = height;
+    v.firstFrame = 0;
     v.frames = std::move(frames);
+}
+
+void setInputFrame(int width, int height, size_t index, PlanarFrame frame) {
+    Video& v = video();
+    v.width = width;
+    v.height = height;
+    v.firstFrame = index;
+    v.frames.resize(1);
+    v.frames[0] = std::move(frame);
 }
 
 void clearInputClip() {
     Video& v = video();
     v.width = v.height = 0;
+    v.firstFrame = 0;
     v.frames.clear();
     v.output = nullptr;
 }
 
 int inputWidth() { return video().width; }
 int inputHeight() { return video().height; }
-size_t inputFrameCount() { return video().frames.size(); }
-const PlanarFrame& inputFrame(size_t index) { return video().frames.at(index); }
+size_t inputFrameCount() { return video().firstFrame + video().frames.size(); }
+const PlanarFrame& inputFrame(size_t index) {
+    const Video& v = video();
+    if (index < v.firstFrame) throw std::out_of_range("inputFrame: frame not held");
+    return v.frames.at(index - v.firstFrame);
+}
 
 void setOutputFrame(uint8_t* planes) { video().output = planes; }
 size_t fieldsPut() { return video().fieldsPut; }
@@ -72,13 +89,15 @@ extern "C" {
 HostImage* opGetField(int input, uint32_t position) {
     if (hostCallFails(HostCall::getField)) return nullptr;
     Video& v = video();
-    size_t frameIndex = position / 2;
-    if (input != 0 || frameIndex >= v.frames.size() || v.width <= 0 || v.height < 2) return nullptr;
+    const size_t frameIndex = position / 2;
+    if (input != 0 || frameIndex < v.firstFrame || frameIndex - v.firstFrame >= v.frames.size() || v.width <= 0 ||
+        v.height < 2)
+        return nullptr;
     const int fieldHeight = v.height / 2;
     HostImage* field = createImage(v.width, fieldHeight, ImageKind::field, position);
     if (field == nullptr) return nullptr;
     const size_t plane = static_cast<size_t>(v.width) * v.height;
-    const uint8_t* y = v.frames[frameIndex].data();
+    const uint8_t* y = v.frames[frameIndex - v.firstFrame].data();
     const uint8_t* cb = y + plane;
     const uint8_t* cr = cb + plane;
     const int parity = position & 1;

@@ -48,6 +48,7 @@ TEST(LoggerTest, FileIsCreatedEmptyThenGetsOneLinePerMessage) {
     std::ofstream(path) << "stale\n";
     std::string error;
     ASSERT_TRUE(standin::openLogFile(path, error)) << error;
+    standin::setLogEcho(true);
     EXPECT_EQ(readFile(path), "");
     testing::internal::CaptureStderr();
     loggerMessage(4, 310, "src\\Zask1", 0xBDC0000, " ");
@@ -62,6 +63,23 @@ TEST(LoggerTest, FileIsCreatedEmptyThenGetsOneLinePerMessage) {
     loggerMessage(4, 1, "x", 0, " ");  // no file any more: only echoed
     EXPECT_EQ(readFile(path), expected);
     std::remove(path.c_str());
+}
+
+// A long render that logs now and then keeps the latest lines in memory,
+// never all of them; the count and the file see every message.
+TEST(LoggerTest, KeptLinesAreBoundedAndTheLatestSurvive) {
+    standin::setLogEcho(false);
+    standin::clearLoggedLines();
+    const uint64_t before = standin::logMessageCount();
+    for (int i = 0; i < 25000; ++i) loggerMessage(4, i, "s", 0, " ");
+    const std::vector<std::string> lines = standin::loggedLines();
+    EXPECT_LE(lines.size(), 10000u);
+    EXPECT_GE(lines.size(), 5000u);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), standin::formatLogLine(4, 24999, "s", 0, " "));
+    EXPECT_EQ(standin::logMessageCount() - before, 25000u);
+    standin::clearLoggedLines();
+    standin::setLogEcho(true);
 }
 
 TEST(LoggerTest, UncreatableFileIsAnError) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "standin/standin_control.h"
@@ -62,6 +64,25 @@ TEST_F(VideoFixture, FieldBeyondTheClipOrOfAnotherInputIsNull) {
     EXPECT_EQ(opGetField(0, 4), nullptr);
     EXPECT_EQ(opGetField(1, 0), nullptr);
     EXPECT_EQ(standin::imageCounts().handedOut, 0u);
+}
+
+// A streaming host holds only the frame it renders: that frame's fields come
+// from it, every other position is null.
+TEST_F(VideoFixture, AHeldSingleFrameServesOnlyItsOwnFields) {
+    standin::setInputFrame(width, height, 7, makeFrame(1));
+    EXPECT_EQ(standin::inputFrameCount(), 8u);
+    EXPECT_EQ(standin::inputFrame(7), makeFrame(1));
+    EXPECT_THROW(standin::inputFrame(6), std::out_of_range);
+    for (uint32_t position : {0u, 13u, 16u}) EXPECT_EQ(opGetField(0, position), nullptr) << position;
+    HostImage* field = opGetField(0, 15);
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->pixels[3], sample(1, 0, 1, 0));
+    opFreeImage(field);
+    standin::setInputClip(width, height, {makeFrame(0)});
+    HostImage* first = opGetField(0, 0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->pixels[3], sample(0, 0, 0, 0));
+    opFreeImage(first);
 }
 
 TEST_F(VideoFixture, PutFieldWritesOnlyTheLinesOfItsParity) {
@@ -132,6 +153,23 @@ TEST_F(VideoFixture, DoubleAndUnknownReleasesAreCountedNotFatal) {
     EXPECT_EQ(counts.outstanding, 0u);
     opFreeImage(nullptr);
     EXPECT_EQ(standin::imageCounts().badReleases, 3u);
+}
+
+// Many images later (a long render), a second release of the latest image is
+// still named as such, and the memory kept for naming it does not grow.
+TEST_F(VideoFixture, DoubleReleaseIsNamedAfterAHundredThousandImages) {
+    HostImage* image = nullptr;
+    for (int i = 0; i < 100000; ++i) {
+        image = opAllocImage(1 + i % 3, 1, 1, 0);
+        ASSERT_NE(image, nullptr);
+        opFreeImage(image);
+    }
+    testing::internal::CaptureStderr();
+    opFreeImage(image);
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_NE(messages.find("image released twice"), std::string::npos) << messages;
+    EXPECT_EQ(standin::imageCounts().badReleases, 1u);
+    EXPECT_EQ(standin::imageCounts().takenBack, 100000u);
 }
 
 TEST_F(VideoFixture, AbortAndPreviewAreCounted) {

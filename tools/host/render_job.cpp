@@ -33,6 +33,33 @@ std::vector<uint8_t> unpadBottomFirst(const std::vector<uint8_t>& padded, int wi
 
 namespace {
 
+// A render from frame `from` enters a page (loads its letters and scenes, and
+// in zask6 draws its random scenes) at its first field and wherever the page
+// number grows. Renders, with the log muted and the output thrown away, the
+// first field of every page such a render entered before frame `start`.
+bool replayPageStarts(const RenderJob& job, const std::function<int32_t(uint16_t, uint32_t, uint8_t)>& act,
+                      int width, int height, bool bottomFirst, long long start) {
+    const uint32_t pageCount = job.title != nullptr ? job.title->pageCount : 0;
+    if (start <= job.renderFrom || pageCount == 0 || job.clipLength / pageCount == 0) return true;
+    const uint64_t pageLength = job.clipLength / pageCount;
+    const uint64_t firstField = static_cast<uint64_t>(2 * job.renderFrom), endField = static_cast<uint64_t>(2 * start);
+    standin::setLogMuted(true);
+    bool ok = true;
+    for (uint64_t page = firstField / pageLength; ok && page <= (endField - 1) / pageLength; ++page) {
+        const uint64_t field = std::max(firstField, page * pageLength);
+        const size_t k = static_cast<size_t>(field / 2);
+        std::vector<uint8_t> frame = job.source->frame444(k);
+        if (bottomFirst) frame = padForBottomFirst(frame, width, height);
+        std::vector<uint8_t> scratch = frame;
+        standin::setInputFrame(width, bottomFirst ? height + 2 : height, k, std::move(frame));
+        standin::setOutputFrame(scratch.data());
+        ok = act(actionRender, static_cast<uint32_t>(field), (field & 1) != 0 ? requestFlagSecondField : 0) == 0;
+        standin::setOutputFrame(nullptr);
+    }
+    standin::setLogMuted(false);
+    return ok;
+}
+
 struct JobSession {
     ~JobSession() {
         standin::setOutputFrame(nullptr);
@@ -94,6 +121,10 @@ int runRenderJob(RenderJob& job, std::string& error) {
         error = job.pluginPath + ": initialisation (action 1) failed";
         status = exitFailure;
     }
+    if (status == exitSuccess && !replayPageStarts(job, act, width, height, bottomFirst, job.first)) {
+        error = job.pluginPath + ": a page start before frame " + std::to_string(job.first) + " failed to render";
+        status = exitFailure;
+    }
     Progress progress(job.progressLabel, job.last - job.first, job.quiet);
     size_t nextSample = 0;
     for (long long k = job.first; status == exitSuccess && k < job.last; ++k) {
@@ -101,9 +132,7 @@ int runRenderJob(RenderJob& job, std::string& error) {
         std::vector<uint8_t> presented = bottomFirst ? padForBottomFirst(original, width, height) : original;
         std::vector<uint8_t> output = presented;
         // Only the frame being rendered is held; the plug-in asks for no other.
-        std::vector<standin::PlanarFrame> frames(static_cast<size_t>(k) + 1);
-        frames.back() = std::move(presented);
-        standin::setInputClip(width, bottomFirst ? height + 2 : height, std::move(frames));
+        standin::setInputFrame(width, bottomFirst ? height + 2 : height, static_cast<size_t>(k), std::move(presented));
         standin::setOutputFrame(output.data());
         for (uint32_t p = 0; p < 2 && status == exitSuccess; ++p) {
             uint32_t position = static_cast<uint32_t>(2 * k + p);

@@ -22,6 +22,9 @@ struct RenderJob {
     // setting leaves no output behind.
     std::function<std::unique_ptr<VideoSink>(std::string& error)> openSink;
     long long first = 0, last = 0;  // frames [first, last)
+    // The frames are part of a render that starts at this frame (<= first):
+    // the page starts between it and `first` are replayed silently first.
+    long long renderFrom = 0;
     uint32_t clipLength = 0;        // fields
     bool draft = false;
     int16_t aspectNum = 1, aspectDen = 1;

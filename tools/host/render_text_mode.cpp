@@ -70,7 +70,8 @@ const char* const textModeHelp =
     "                        by field at twice the frame rate)\n"
     "  --contact-sheet FILE.png   twelve sampled frames (their first field) with\n"
     "                        their frame numbers\n"
-    "  --frames A:B, --length FIELDS, --draft NUM:DEN   as in the exact mode\n"
+    "  --frames A:B, --length FIELDS, --draft NUM:DEN, --render-from F   as in\n"
+    "                        the exact mode\n"
     "  --log FILE            the plug-in's log lines (they also go to stderr)\n"
     "  --quiet               no progress bar (it shows only on a terminal)\n"
     "\n"
@@ -94,6 +95,7 @@ const std::vector<OptionSpec> textSpecs = {
     {"duration", true, false},        {"rate", true, false},          {"output", true, false},
     {"contact-sheet", true, false},   {"frames", true, false},        {"length", true, false},
     {"draft", true, false},           {"log", true, false},           {"quiet", false, false},
+    {"render-from", true, false},
 };
 
 int fail(const std::string& message) { return usageError("render", message); }
@@ -288,6 +290,14 @@ int runTextRender(int argc, char** argv) {
         if (job.first >= job.last || job.last > frameCount)
             return fail("--frames " + text + " is outside the clip of " + std::to_string(frameCount) + " frames (0:" +
                         std::to_string(frameCount) + " is all of it)");
+    }
+    job.renderFrom = job.first;
+    if (options.has("render-from")) {
+        auto from = parseInteger(options.value("render-from"), 0, job.first);
+        if (!from)
+            return fail("--render-from " + options.value("render-from") + ": expected a frame number from 0 to " +
+                        std::to_string(job.first) + " (the first frame rendered)");
+        job.renderFrom = *from;
     }
     job.clipLength = static_cast<uint32_t>(2 * frameCount);
     if (options.has("length")) {
