@@ -122,8 +122,9 @@ private:
             if (atEnd() || peek() != ':') return fail(atEnd() ? "unexpected end of the document, expected ':'" : "unexpected " + describe(peek()) + ", expected ':'");
             advance();
             skipWhitespace();
-            value.members.emplace_back(std::move(key), JsonValue{});
-            if (!parseValue(value.members.back().second, depth + 1)) return false;
+            value.members.emplace_back();
+            value.members.back().name = std::move(key);
+            if (!parseValue(value.members.back(), depth + 1)) return false;
             skipWhitespace();
             if (atEnd()) return fail("unexpected end of the document, expected ',' or '}'");
             if (peek() == ',') {
@@ -296,8 +297,8 @@ private:
 }  // namespace
 
 const JsonValue* JsonValue::member(std::string_view key) const {
-    for (const auto& [name, value] : members)
-        if (name == key) return &value;
+    for (const JsonValue& value : members)
+        if (value.name == key) return &value;
     return nullptr;
 }
 

@@ -22,7 +22,8 @@ struct JsonValue {
     int64_t integer = 0;
     std::string text;
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;  // in document order
+    std::vector<JsonValue> members;  // in document order, each with its name in `name`
+    std::string name;                // as a member of an object: its name
     int line = 1;
     int column = 1;
 

@@ -91,10 +91,10 @@ public:
                      std::initializer_list<const char*> allowed) {
         if (value.kind != JsonValue::Kind::object)
             return fail(value, path, std::string("expected an object, not ") + jsonKindName(value.kind));
-        for (const auto& [name, member] : value.members) {
+        for (const JsonValue& member : value.members) {
             bool known = false;
-            for (const char* a : allowed) known = known || name == a;
-            if (!known) return fail(member, path, "unknown member \"" + name + "\"");
+            for (const char* a : allowed) known = known || member.name == a;
+            if (!known) return fail(member, path, "unknown member \"" + member.name + "\"");
         }
         for (const char* a : allowed)
             if (value.member(a) == nullptr) return fail(value, path, std::string("missing member \"") + a + "\"");
