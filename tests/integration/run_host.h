@@ -2,8 +2,11 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -26,16 +29,33 @@ inline std::string readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-// Runs the host program with the arguments, capturing both streams in files
-// of the scratch folder.
-inline RunResult runHost(const std::vector<std::string>& args, const std::filesystem::path& scratch) {
+// How the program's surroundings misbehave.
+struct Surroundings {
+    // Files may grow to this many bytes at most (0: no limit): a full disk,
+    // as the program sees it (writes fail with EFBIG).
+    rlim_t fileSizeLimit = 0;
+    // Standard output is a pipe whose reader has gone.
+    bool closedPipe = false;
+};
+
+// Starts the host program with the arguments, both streams captured in files
+// of the scratch folder; returns its process id.
+inline pid_t startHost(const std::vector<std::string>& args, const std::filesystem::path& scratch,
+                       const Surroundings& around = {}) {
     std::filesystem::path outPath = scratch / "stdout.txt", errPath = scratch / "stderr.txt";
+    int pipeEnds[2] = {-1, -1};
+    if (around.closedPipe && pipe(pipeEnds) == 0) close(pipeEnds[0]);
     pid_t pid = fork();
     if (pid == 0) {
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = around.closedPipe ? pipeEnds[1] : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
+        if (around.fileSizeLimit != 0) {
+            std::signal(SIGXFSZ, SIG_IGN);  // kept across exec: the write fails instead
+            rlimit limit{around.fileSizeLimit, around.fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(ZASK_HOST_PROGRAM));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -43,13 +63,27 @@ inline RunResult runHost(const std::vector<std::string>& args, const std::filesy
         execv(ZASK_HOST_PROGRAM, argv.data());
         _exit(127);
     }
+    if (around.closedPipe) close(pipeEnds[1]);
+    return pid;
+}
+
+// Waits for a program started with startHost and collects what it said.
+inline RunResult finishHost(pid_t pid, const std::filesystem::path& scratch) {
     RunResult result;
     int status = 0;
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
+    result.out = readFile(scratch / "stdout.txt");
+    result.err = readFile(scratch / "stderr.txt");
     return result;
+}
+
+// Runs the host program with the arguments, capturing both streams in files
+// of the scratch folder.
+inline RunResult runHost(const std::vector<std::string>& args, const std::filesystem::path& scratch,
+                         const Surroundings& around = {}) {
+    if (around.closedPipe) std::filesystem::remove(scratch / "stdout.txt");
+    return finishHost(startHost(args, scratch, around), scratch);
 }
 
 }  // namespace zask_test

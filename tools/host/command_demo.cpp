@@ -11,6 +11,7 @@
 #include "standin/standin_control.h"
 #include "tools/host/commands.h"
 #include "tools/host/contact_sheet.h"
+#include "tools/host/interrupt.h"
 #include "tools/host/options.h"
 #include "tools/host/paths.h"
 #include "tools/host/render_job.h"
@@ -48,6 +49,7 @@ const char* const demoSettings[] = {"shadingMode=2", "lightIntensity=40", "antia
 }  // namespace
 
 int runDemo(int argc, char** argv) {
+    watchForInterrupts();
     ParsedOptions options;
     std::string error;
     if (!parseOptions(argc, argv, 2, optionSpecs, 0, "", options, error))
@@ -133,6 +135,11 @@ int runDemo(int argc, char** argv) {
         int result = runRenderJob(job, error);
         standin::freeTitle(title);
         if (result == exitUsage) return usageError("demo", error);
+        if (result == exitInterrupted) {
+            std::fprintf(stderr, "zask demo: %s during %s; its clip and the contact sheet not written\n",
+                         error.c_str(), variant.c_str());
+            return exitInterrupted;
+        }
         if (result != exitSuccess) {
             std::fprintf(stderr, "zask demo: %s: %s\n", variant.c_str(), error.c_str());
             status = exitFailure;

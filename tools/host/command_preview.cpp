@@ -1,5 +1,6 @@
 // zask preview: the first picture of the rotation panel's preview, as a
 // one-frame C444 clip.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,8 +112,9 @@ int runPreview(int argc, char** argv) {
     OutputFile output;
     if (!output.open(options.value("output"), error)) return usageError("preview", error);
     std::fprintf(output.stream(), "YUV4MPEG2 W%d H%d F25:1 Ip A1:1 C444\nFRAME\n", picture.width, picture.height);
-    if (std::fwrite(planes.data(), 1, planes.size(), output.stream()) != planes.size() || !output.commit(error))
-        return usageError("preview", error.empty() ? options.value("output") + ": cannot write" : error);
+    if (std::fwrite(planes.data(), 1, planes.size(), output.stream()) != planes.size())
+        return usageError("preview", options.value("output") + ": cannot write: " + std::strerror(errno));
+    if (!output.commit(error)) return usageError("preview", error);
     std::printf("zask preview: wrote the %d x %d picture to %s\n", picture.width, picture.height,
                 options.value("output").c_str());
     return exitSuccess;

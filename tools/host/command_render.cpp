@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "operator/effect_settings.h"
 #include "standin/standin_control.h"
 #include "tools/host/commands.h"
+#include "tools/host/interrupt.h"
 #include "tools/host/dialog_host.h"
 #include "tools/host/options.h"
 #include "tools/host/output_file.h"
@@ -107,6 +109,7 @@ struct RenderSession {
 struct RangeResult {
     bool failed = false;        // action 1 or 3 returned -1
     bool writeFailed = false;
+    bool interrupted = false;   // Ctrl-C and the like
     long long completed = 0;    // frames rendered and written before a failure
     standin::ImageCounts images;
 };
@@ -128,6 +131,10 @@ RangeResult renderRange(const ActFunction& act, const std::string& operatorPath,
     if (!result.failed && replay && !replay()) result.failed = true;
     std::vector<uint8_t> frame;
     for (long long k = first; !result.failed && k < last; ++k) {
+        if (interrupted()) {
+            result.interrupted = true;
+            break;
+        }
         frame = standin::inputFrame(static_cast<size_t>(k));
         standin::setOutputFrame(frame.data());
         for (uint32_t p = 0; p < 2 && !result.failed; ++p) {
@@ -227,22 +234,55 @@ RangeResult renderInProcesses(const ActFunction& act, const std::string& operato
                     return static_cast<bool>(out);
                 },
                 [&] { return replayPageStarts(act, pageCount, clipLength, renderFrom, start); });
+            // A part that cannot be written (a full disk) ends the process
+            // with 64 + the reason, for the parent's message.
+            if (r.writeFailed || !out) _exit(64 + (errno > 0 && errno < 64 ? errno : EIO));
             out.close();
+            if (!out) _exit(64 + (errno > 0 && errno < 64 ? errno : EIO));
             standin::closeLogFile();
             std::ofstream summary(workerFile(w, "result"));
+            if (r.interrupted) _exit(exitInterrupted);
             summary << (r.failed ? 1 : 0) << ' ' << (r.writeFailed || !out ? 1 : 0) << ' ' << r.completed << ' '
                     << r.images.handedOut << ' ' << r.images.takenBack << ' ' << r.images.outstanding << ' '
                     << r.images.badReleases << '\n';
             summary.close();
             std::fflush(stderr);
-            _exit(summary ? 0 : 3);
+            _exit(summary ? 0 : 64 + (errno > 0 && errno < 64 ? errno : EIO));
         }
         children.push_back(pid);
     }
     bool allExited = error.empty();
+    bool stopped = false;
     for (pid_t pid : children) {
         int status = 0;
-        if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) allExited = false;
+        pid_t waited;
+        while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+            if (interrupted() && !stopped) {
+                // Each process stops at its next frame.
+                for (pid_t child : children) kill(child, SIGTERM);
+                stopped = true;
+            }
+        }
+        if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) allExited = false;
+        if (waited == pid && WIFEXITED(status) && WEXITSTATUS(status) >= 64 && WEXITSTATUS(status) < 128 &&
+            error.empty())
+            error = "a render process cannot write its part of the render in " + folder + ": " +
+                    std::strerror(WEXITSTATUS(status) - 64);
+    }
+    auto removeParts = [&] {
+        for (int w = 0; w < jobs; ++w)
+            for (const char* kind : {"log", "frames", "result"}) std::remove(workerFile(w, kind).c_str());
+        rmdir(folder.c_str());
+    };
+    if (!error.empty()) {
+        removeParts();
+        return {};
+    }
+    if (interrupted()) {
+        removeParts();
+        RangeResult stoppedResult;
+        stoppedResult.interrupted = true;
+        return stoppedResult;
     }
 
     RangeResult joined;
@@ -284,11 +324,7 @@ RangeResult renderInProcesses(const ActFunction& act, const std::string& operato
     } else if (error.empty()) {
         error = "a render process ended abnormally (its part is in " + folder + ")";
     }
-    if (error.empty()) {
-        for (int w = 0; w < jobs; ++w)
-            for (const char* kind : {"log", "frames", "result"}) std::remove(workerFile(w, kind).c_str());
-        rmdir(folder.c_str());
-    }
+    if (error.empty()) removeParts();
     return joined;
 }
 
@@ -407,7 +443,15 @@ int runContractRender(int argc, char** argv) {
             act, operatorPath, first, last,
             [&](const std::vector<uint8_t>& frame) { return writeY4mFrame(output.stream(), frame); },
             [&] { return replayPageStarts(act, session.title->pageCount, clipLength, renderFrom, first); });
-        if (result.writeFailed) return usageError("render", options.value("output") + ": cannot write: " + std::strerror(errno));
+        if (result.writeFailed)
+            return usageError("render", (options.value("output") == "-" ? std::string("standard output")
+                                                                          : options.value("output")) +
+                                            ": cannot write: " + std::strerror(errno));
+    }
+    if (result.interrupted) {
+        std::fprintf(stderr, "zask render: %s; %s not written\n", interruptDescription(),
+                     options.value("output") == "-" ? "the rest of standard output" : options.value("output").c_str());
+        return exitInterrupted;  // the unfinished output file is removed
     }
     int status = result.failed ? exitFailure : exitSuccess;
     const long long completed = result.completed;
@@ -422,7 +466,9 @@ int runContractRender(int argc, char** argv) {
 
     if (!output.commit(error)) return usageError("render", error);
     if (status == exitSuccess) {
-        std::printf("zask render: wrote %lld frames to %s\n", completed, options.value("output").c_str());
+        // With the video on standard output, messages go to standard error.
+        std::fprintf(options.value("output") == "-" ? stderr : stdout, "zask render: wrote %lld frames to %s\n",
+                     completed, options.value("output").c_str());
         if (imageProblem && options.has("strict-images")) status = exitImageProblem;
     } else {
         std::fprintf(stderr, "zask render: wrote the %lld frames completed before the failure to %s\n", completed,
@@ -434,6 +480,7 @@ int runContractRender(int argc, char** argv) {
 }  // namespace
 
 int runRender(int argc, char** argv) {
+    watchForInterrupts();
     bool title = false;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];

@@ -12,6 +12,7 @@ enum ExitStatus : int {
     exitFailure = 1,       // the operator failed (render) or did not do its job
     exitUsage = 2,         // bad arguments or bad input files
     exitImageProblem = 3,  // render --strict-images: images leaked or released wrongly
+    exitInterrupted = 130, // a render stopped by Ctrl-C, SIGTERM or SIGHUP; its output not written
 };
 
 struct Command {

@@ -1,4 +1,6 @@
 // zask: the stand-in host program that loads the Zask plug-ins and drives them.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -29,8 +31,10 @@ void printHelp(FILE* out) {
     for (const auto& c : commands) std::fprintf(out, "  %-8s %s\n", c.name, c.summary);
     std::fputs("\n"
                "'zask COMMAND --help' describes a command and its options.\n"
-               "exit status: 0 success, 1 the plug-in failed, 2 bad arguments or input,\n"
-               "3 render --strict-images found host images leaked or released wrongly.\n",
+               "exit status: 0 success, 1 the plug-in failed, 2 bad arguments or input\n"
+               "(or an output that cannot be written), 3 render --strict-images found host\n"
+               "images leaked or released wrongly, 130 a render or demo interrupted\n"
+               "(Ctrl-C): what it was writing is removed.\n",
                out);
 }
 
@@ -38,8 +42,24 @@ void printHelp(FILE* out) {
 
 }  // namespace zask
 
+namespace {
+
+// What went to standard output must have arrived (a closed pipe, a full disk).
+int checkStandardOutput(int status) {
+    // A command that failed has said why already.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == zask::exitSuccess) {
+        std::fprintf(stderr, "zask: standard output: cannot write: %s\n", std::strerror(errno));
+        return zask::exitUsage;
+    }
+    return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace zask;
+    // A closed pipe shows as a write error with a message, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     if (argc < 2) {
         printHelp(stderr);
         return exitUsage;
@@ -47,10 +67,10 @@ int main(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printHelp(stdout);
-        return exitSuccess;
+        return checkStandardOutput(exitSuccess);
     }
     for (const auto& c : commands)
-        if (name == c.name) return c.run(argc, argv);
+        if (name == c.name) return checkStandardOutput(c.run(argc, argv));
     std::fprintf(stderr, "zask: unknown command '%s' (see zask --help)\n", name.c_str());
     return exitUsage;
 }

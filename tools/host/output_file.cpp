@@ -11,7 +11,7 @@
 namespace zask {
 
 OutputFile::~OutputFile() {
-    if (stream_ != nullptr) {
+    if (stream_ != nullptr && !temporary_.empty()) {
         std::fclose(stream_);
         unlink(temporary_.c_str());
     }
@@ -19,6 +19,12 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::open(const std::string& path, std::string& error) {
     path_ = path;
+    if (path == "-") {
+        path_ = "standard output";
+        temporary_.clear();
+        stream_ = stdout;
+        return true;
+    }
     std::vector<char> name(path.begin(), path.end());
     const char suffix[] = ".partial-XXXXXX";
     name.insert(name.end(), suffix, suffix + sizeof suffix);
@@ -45,6 +51,13 @@ bool OutputFile::open(const std::string& path, std::string& error) {
 bool OutputFile::commit(std::string& error) {
     FILE* stream = stream_;
     stream_ = nullptr;
+    if (temporary_.empty()) {
+        if (std::fflush(stream) != 0 || std::ferror(stream)) {
+            error = path_ + ": cannot write: " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
     bool written = std::ferror(stream) == 0;
     written = std::fclose(stream) == 0 && written;
     if (!written) {

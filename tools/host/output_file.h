@@ -1,5 +1,6 @@
 // A file written under a temporary name beside its final place and renamed
 // into place when complete, so that an error never leaves half a file.
+// "-" is standard output, written as it comes.
 #pragma once
 
 #include <cstdio>
@@ -19,7 +20,7 @@ public:
 
 private:
     std::string path_;
-    std::string temporary_;
+    std::string temporary_;  // empty for standard output
     FILE* stream_ = nullptr;
 };
 

@@ -110,10 +110,13 @@ namespace {
 
 struct PngErrorState {
     std::string message;
+    int systemError = 0;  // errno when the library gave up, for its "Write Error"
 };
 
 void pngError(png_structp png, png_const_charp message) {
-    static_cast<PngErrorState*>(png_get_error_ptr(png))->message = message;
+    auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
+    state->message = message;
+    state->systemError = errno;
     png_longjmp(png, 1);
 }
 
@@ -198,9 +201,10 @@ bool writePng(const std::string& path, const RgbPicture& picture, std::string& e
     std::vector<png_bytep> rows(static_cast<size_t>(picture.height));
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        error = path + ": cannot write: " + state.message;
+        error = path + ": cannot write: " + (state.systemError != 0 ? std::strerror(state.systemError) : state.message);
         return false;
     }
+    errno = 0;
     png_init_io(png, output.stream());
     png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

@@ -6,6 +6,7 @@
 
 #include "standin/standin_control.h"
 #include "tools/host/commands.h"
+#include "tools/host/interrupt.h"
 #include "tools/host/plugin_loader.h"
 #include "tools/host/progress.h"
 
@@ -128,6 +129,11 @@ int runRenderJob(RenderJob& job, std::string& error) {
     Progress progress(job.progressLabel, job.last - job.first, job.quiet);
     size_t nextSample = 0;
     for (long long k = job.first; status == exitSuccess && k < job.last; ++k) {
+        if (interrupted()) {
+            act(actionRelease, 0, 0);
+            error = interruptDescription();
+            return exitInterrupted;  // the sink, unfinished, removes what it wrote
+        }
         std::vector<uint8_t> original = job.source->frame444(static_cast<size_t>(k));
         std::vector<uint8_t> presented = bottomFirst ? padForBottomFirst(original, width, height) : original;
         std::vector<uint8_t> output = presented;

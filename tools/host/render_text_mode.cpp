@@ -17,6 +17,7 @@
 #include "tools/host/output_file.h"
 #include "tools/host/paths.h"
 #include "tools/host/plugin_loader.h"
+#include "tools/host/interrupt.h"
 #include "tools/host/render_job.h"
 #include "tools/host/settings_names.h"
 #include "tools/host/text_layout.h"
@@ -334,9 +335,17 @@ int runTextRender(int argc, char** argv) {
     job.outputDescription = &written;
     int status = runRenderJob(job, error);
     if (status == exitUsage) return fail(error);
+    if (status == exitInterrupted) {
+        std::fprintf(stderr, "zask render: %s; %s not written\n", error.c_str(),
+                     outputPath == "-" ? "the rest of standard output" : outputPath.c_str());
+        return status;
+    }
     if (status != exitSuccess) std::fprintf(stderr, "zask render: %s\n", error.c_str());
+    // With the video on standard output, messages go to standard error.
+    FILE* messages = outputPath == "-" ? stderr : stdout;
     if (!written.empty())
-        std::printf("zask render: wrote %s%s\n", written.c_str(), status == exitSuccess ? "" : " (up to the failure)");
+        std::fprintf(messages, "zask render: wrote %s%s\n", written.c_str(),
+                     status == exitSuccess ? "" : " (up to the failure)");
     if (options.has("contact-sheet") && !samples.empty()) {
         std::vector<SheetRow> rows;
         for (size_t i = 0; i < samples.size(); ++i) {
@@ -345,7 +354,7 @@ int runTextRender(int argc, char** argv) {
         }
         const std::string& sheet = options.value("contact-sheet");
         if (!writePng(sheet, composeSheet(rows, 240), error)) return fail(error);
-        std::printf("zask render: wrote the contact sheet %s\n", sheet.c_str());
+        std::fprintf(messages, "zask render: wrote the contact sheet %s\n", sheet.c_str());
     }
     return status;
 }

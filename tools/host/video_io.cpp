@@ -181,6 +181,10 @@ namespace {
 struct Child {
     pid_t pid = -1;
     FILE* stream = nullptr;
+    // When set before start, the child's standard error goes to a scratch
+    // file instead of ours, for takeMessages.
+    bool captureMessages = false;
+    FILE* messages = nullptr;
 
     bool start(const std::vector<std::string>& args, bool weWrite, std::string& error) {
         int fds[2];
@@ -191,6 +195,8 @@ struct Child {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, weWrite ? fds[0] : fds[1], weWrite ? 0 : 1);
+        if (captureMessages && messages == nullptr) messages = std::tmpfile();
+        if (messages != nullptr) posix_spawn_file_actions_adddup2(&actions, fileno(messages), 2);
         std::vector<char*> argv;
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -219,9 +225,23 @@ struct Child {
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
+    // What the child wrote on its standard error (captured), once it ended.
+    std::string takeMessages() {
+        std::string text;
+        if (messages == nullptr) return text;
+        std::rewind(messages);
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, messages)) > 0 && text.size() < 65536) text.append(buffer, n);
+        std::fclose(messages);
+        messages = nullptr;
+        return text;
+    }
+
     ~Child() {
         if (pid > 0) kill(pid, SIGTERM);
         finish();
+        if (messages != nullptr) std::fclose(messages);
     }
 };
 
@@ -522,14 +542,19 @@ public:
     bool write(size_t, const std::vector<uint8_t>& planes, std::string& error) override {
         if (std::fputs("FRAME\n", child.stream) == EOF ||
             std::fwrite(planes.data(), 1, planes.size(), child.stream) != planes.size()) {
-            error = path + ": ffmpeg stopped taking frames";
+            child.finish();
+            error = path + ": ffmpeg stopped taking frames" + reason();
             return false;
         }
         return true;
     }
+    // ffmpeg runs with "-v error": anything it says is an error, even when it
+    // exits with 0 (it does so when it cannot write the file's trailer).
     bool finish(std::string& error) override {
-        if (!child.finish()) {
-            error = path + ": ffmpeg could not write it (see its message above)";
+        const bool exited = child.finish();
+        const std::string why = reason();
+        if (!exited || !why.empty()) {
+            error = path + ": ffmpeg could not write it" + why;
             return false;
         }
         if (std::rename(temporary.c_str(), path.c_str()) != 0) {
@@ -540,6 +565,19 @@ public:
         return true;
     }
     std::string describe() const override { return path; }
+
+private:
+    // ": " and ffmpeg's last message line, naming the file as the user did.
+    std::string reason() {
+        std::string text = child.takeMessages();
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        if (text.empty()) return "";
+        const size_t lineStart = text.rfind('\n');
+        std::string line = lineStart == std::string::npos ? text : text.substr(lineStart + 1);
+        for (size_t at; !temporary.empty() && (at = line.find(temporary)) != std::string::npos;)
+            line.replace(at, temporary.size(), path);
+        return ": " + line;
+    }
 };
 
 // A %d, %Nd or %0Nd once in the name, and no other conversion.
@@ -563,10 +601,10 @@ bool validPattern(const std::string& pattern) {
 }  // namespace
 
 std::unique_ptr<VideoSink> openOutput(const std::string& path, const VideoFormat& format, std::string& error) {
-    if (hasExtension(path, ".y4m")) {
+    if (path == "-" || hasExtension(path, ".y4m")) {
         auto sink = std::make_unique<Y4mSink>();
         sink->format = format;
-        sink->path = path;
+        sink->path = path == "-" ? "standard output" : path;
         if (!sink->file.open(path, error)) return nullptr;
         std::string header = y4mHeader(format) + "\n";
         if (std::fputs(header.c_str(), sink->file.stream()) == EOF) {
@@ -627,6 +665,7 @@ std::unique_ptr<VideoSink> openOutput(const std::string& path, const VideoFormat
         }
     if (hasExtension(path, ".mp4") || hasExtension(path, ".mov")) args.insert(args.end(), {"-movflags", "+faststart"});
     args.push_back(sink->temporary);
+    sink->child.captureMessages = true;
     if (!sink->child.start(args, true, error)) return nullptr;
     VideoFormat piped = format;
     piped.chroma = Chroma::c444;

@@ -69,7 +69,7 @@ public:
     virtual std::string describe() const = 0;
 };
 
-// ".y4m": the format's own chroma; ".png": numbered frames (a name holding a
+// ".y4m" or "-" (standard output): the format's own chroma; ".png": numbered frames (a name holding a
 // %d-style number, or NAME-%04d.png); anything else through ffmpeg.
 std::unique_ptr<VideoSink> openOutput(const std::string& path, const VideoFormat& format, std::string& error);
 
