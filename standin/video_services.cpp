@@ -1,5 +1,7 @@
 // oplib and oplibcommon: fields of the registered clip, images, abort and
 // preview requests.
+#include <emmintrin.h>
+
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
@@ -27,6 +29,59 @@ struct Video {
 Video& video() {
     static Video instance;
     return instance;
+}
+
+// One line of planes into host pixels {0, Cr, Cb, Y}, sixteen at a time.
+void packRow(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, int width) {
+    int x = 0;
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 16 <= width; x += 16, out += 64) {
+        const __m128i vy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
+        const __m128i vcb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x));
+        const __m128i vcr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x));
+        const __m128i alphaCrLow = _mm_unpacklo_epi8(zero, vcr), alphaCrHigh = _mm_unpackhi_epi8(zero, vcr);
+        const __m128i cbYLow = _mm_unpacklo_epi8(vcb, vy), cbYHigh = _mm_unpackhi_epi8(vcb, vy);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(alphaCrLow, cbYLow));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi16(alphaCrLow, cbYLow));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm_unpacklo_epi16(alphaCrHigh, cbYHigh));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), _mm_unpackhi_epi16(alphaCrHigh, cbYHigh));
+    }
+    for (; x < width; ++x, out += 4) {
+        out[0] = 0;
+        out[1] = cr[x];
+        out[2] = cb[x];
+        out[3] = y[x];
+    }
+}
+
+// Byte `shift / 8` of each of sixteen host pixels (four registers), in order.
+__m128i pickByte(__m128i a, __m128i b, __m128i c, __m128i d, int shift) {
+    const __m128i mask = _mm_set1_epi32(0xFF);
+    const __m128i shiftBy = _mm_cvtsi32_si128(shift);
+    const __m128i ab = _mm_packs_epi32(_mm_and_si128(_mm_srl_epi32(a, shiftBy), mask),
+                                       _mm_and_si128(_mm_srl_epi32(b, shiftBy), mask));
+    const __m128i cd = _mm_packs_epi32(_mm_and_si128(_mm_srl_epi32(c, shiftBy), mask),
+                                       _mm_and_si128(_mm_srl_epi32(d, shiftBy), mask));
+    return _mm_packus_epi16(ab, cd);
+}
+
+// One line of host pixels back into the planes.
+void unpackRow(const uint8_t* in, uint8_t* y, uint8_t* cb, uint8_t* cr, int width) {
+    int x = 0;
+    for (; x + 16 <= width; x += 16, in += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 48));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x), pickByte(a, b, c, d, 24));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cb + x), pickByte(a, b, c, d, 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cr + x), pickByte(a, b, c, d, 8));
+    }
+    for (; x < width; ++x, in += 4) {
+        y[x] = in[3];
+        cb[x] = in[2];
+        cr[x] = in[1];
+    }
 }
 
 }  // namespace
@@ -102,14 +157,8 @@ HostImage* opGetField(int input, uint32_t position) {
     const uint8_t* cr = cb + plane;
     const int parity = position & 1;
     for (int k = 0; k < fieldHeight; ++k) {
-        size_t source = static_cast<size_t>(2 * k + parity) * v.width;
-        uint8_t* out = field->pixels + static_cast<size_t>(k) * v.width * 4;
-        for (int x = 0; x < v.width; ++x, out += 4) {
-            out[0] = 0;
-            out[1] = cr[source + x];
-            out[2] = cb[source + x];
-            out[3] = y[source + x];
-        }
+        const size_t source = static_cast<size_t>(2 * k + parity) * v.width;
+        packRow(y + source, cb + source, cr + source, field->pixels + static_cast<size_t>(k) * v.width * 4, v.width);
     }
     return field;
 }
@@ -133,13 +182,9 @@ int32_t opPutField(HostImage* field) {
         uint8_t* cb = y + plane;
         uint8_t* cr = cb + plane;
         for (int k = 0; k < field->height; ++k) {
-            size_t target = static_cast<size_t>(2 * k + parity) * v.width;
-            const uint8_t* in = field->pixels + static_cast<size_t>(k) * v.width * 4;
-            for (int x = 0; x < v.width; ++x, in += 4) {
-                y[target + x] = in[3];
-                cb[target + x] = in[2];
-                cr[target + x] = in[1];
-            }
+            const size_t target = static_cast<size_t>(2 * k + parity) * v.width;
+            unpackRow(field->pixels + static_cast<size_t>(k) * v.width * 4, y + target, cb + target, cr + target,
+                      v.width);
         }
         ++v.fieldsPut;
     }

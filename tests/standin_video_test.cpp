@@ -85,6 +85,36 @@ TEST_F(VideoFixture, AHeldSingleFrameServesOnlyItsOwnFields) {
     opFreeImage(first);
 }
 
+// Rows long enough for the sixteen-pixel steps, with a tail: every byte in its
+// place on the way in and back out.
+TEST_F(VideoFixture, WideRowsPackAndUnpackEveryPixel) {
+    constexpr int w = 37, h = 4;
+    auto value = [](int c, int y, int x) { return static_cast<uint8_t>(x * 7 + y * 53 + c * 101 + 3); };
+    standin::PlanarFrame frame(w * h * 3);
+    for (int c = 0; c < 3; ++c)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) frame[(c * h + y) * w + x] = value(c, y, x);
+    standin::setInputClip(w, h, {frame});
+    std::vector<uint8_t> output(w * h * 3, 0);
+    standin::setOutputFrame(output.data());
+    for (uint32_t position : {0u, 1u}) {
+        HostImage* field = opGetField(0, position);
+        ASSERT_NE(field, nullptr);
+        for (int k = 0; k < h / 2; ++k)
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* p = field->pixels + (k * w + x) * 4;
+                const int line = 2 * k + static_cast<int>(position);
+                ASSERT_EQ(p[0], 0) << x;
+                ASSERT_EQ(p[1], value(2, line, x)) << x;
+                ASSERT_EQ(p[2], value(1, line, x)) << x;
+                ASSERT_EQ(p[3], value(0, line, x)) << x;
+            }
+        EXPECT_EQ(opPutField(field), 0);
+    }
+    EXPECT_EQ(output, frame);
+    standin::setOutputFrame(nullptr);
+}
+
 TEST_F(VideoFixture, PutFieldWritesOnlyTheLinesOfItsParity) {
     std::vector<uint8_t> out(width * height * 3, 0xAA);
     standin::setOutputFrame(out.data());
