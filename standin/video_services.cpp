@@ -29,6 +29,11 @@ Video& video() {
 
 }  // namespace
 
+std::mutex& sessionMutex() {
+    static std::mutex instance;
+    return instance;
+}
+
 void setInputClip(int width, int height, std::vector<PlanarFrame> frames) {
     Video& v = video();
     v.width = width;

@@ -31,6 +31,16 @@ std::vector<uint8_t> unpadBottomFirst(const std::vector<uint8_t>& padded, int wi
     return out;
 }
 
+std::vector<uint32_t> pageStartFields(uint32_t pageCount, uint32_t clipLength, long long first, long long start) {
+    std::vector<uint32_t> fields;
+    if (start <= first || pageCount == 0 || clipLength / pageCount == 0) return fields;
+    const uint64_t pageLength = clipLength / pageCount;
+    const uint64_t firstField = static_cast<uint64_t>(2 * first), endField = static_cast<uint64_t>(2 * start);
+    for (uint64_t page = firstField / pageLength; page <= (endField - 1) / pageLength; ++page)
+        fields.push_back(static_cast<uint32_t>(std::max(firstField, page * pageLength)));
+    return fields;
+}
+
 namespace {
 
 struct JobSession {
