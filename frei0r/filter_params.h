@@ -9,16 +9,18 @@
 
 namespace zask::frei0r {
 
+// The order is ffmpeg's: its filter_params fills them in this order, '|'
+// between values, and takes no empty ones, so the common ones come first.
 enum ParamIndex : int {
     paramText,        // string: the title; "\n" breaks a line, "\p" starts a page
+    paramLength,      // double: seconds the effect lasts
+    paramStart,       // double: seconds from the first frame to the effect
     paramSettings,    // string: "NAME=VALUE ..." edits of the settings record
-    paramFont,        // string: font file
     paramSize,        // double: text height in pixels, 0 for height / 8
     paramColour,      // colour: text colour
+    paramFont,        // string: font file
     paramAlign,       // string: left, centre, right
     paramPosition,    // string: top, middle, bottom or a row
-    paramStart,       // double: seconds from the first frame to the effect
-    paramLength,      // double: seconds the effect lasts
     paramRate,        // double: frames per second
     paramFieldOrder,  // string: progressive, top, bottom
     paramPreset,      // string: 68-byte preset file

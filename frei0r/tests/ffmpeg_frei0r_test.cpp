@@ -113,11 +113,13 @@ void runCase(const std::string& ffmpeg, const std::string& folder, const Case& c
     if (status != 0) return fail(tag + ": the host program's render ended with " + std::to_string(status));
 
     // filter_params goes through three levels of ffmpeg's unescaping (the
-    // graph, the filter's options, the '|' list): "\n" needs eight backslashes.
-    const std::string params = std::string("HELLO\\\\\\\\nWORLD\\\\\\\\pZASK|") + settings +
-                               "|/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf|0|0xFFBE28|centre|middle|0|" +
-                               std::to_string(static_cast<double>(frameCount) / rate) + "|" + std::to_string(rate) +
-                               "|" + c.fieldOrder;
+    // graph, the filter's options, the '|' list): a backslash reaches the
+    // filter as eight. The line break is a real newline here, the page break
+    // the two characters \p.
+    const std::string params = "HELLO\nWORLD" + std::string(8, '\\') + "pZASK|" +
+                               std::to_string(static_cast<double>(frameCount) / rate) + "|0|" + settings +
+                               "|0|0xFFBE28|/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf|centre|middle|" +
+                               std::to_string(rate) + "|" + c.fieldOrder;
     status = run({ffmpeg, "-nostdin", "-hide_banner", "-loglevel", "error", "-f", "rawvideo", "-pix_fmt", "rgba",
                   "-s", std::to_string(width) + "x" + std::to_string(height), "-r", std::to_string(rate), "-i", inRgba,
                   "-vf", "frei0r=filter_name=zask4:filter_params=" + params, "-f", "rawvideo", "-pix_fmt", "rgba", "-y",
