@@ -5,28 +5,34 @@
 namespace zask::frei0r {
 
 long long advanceClock(FrameClock& clock, double time) {
-    if (!clock.started || !std::isfinite(time)) {
+    const bool timed = std::isfinite(time) && time >= 0.0;
+    if (!clock.started) {
         clock.started = true;
-        clock.origin = std::isfinite(time) ? time : 0.0;
-        clock.last = clock.origin;
-        clock.step = 0.0;
         clock.frame = 0;
-        return 0;
-    }
-    if (clock.step == 0.0) {
+    } else if (!timed || !clock.hasLast) {
+        clock.frame += 1;
+    } else if (clock.step == 0.0) {
         if (time > clock.last) {
             clock.step = time - clock.last;
             clock.frame += 1;
         } else {
-            clock.origin = time;
             clock.frame = 0;
+            clock.anchored = false;
         }
     } else if (std::fabs(time - (clock.last + clock.step)) <= clock.step / 2) {
         clock.frame += 1;
     } else {
-        clock.frame = std::llround((time - clock.origin) / clock.step);
+        clock.frame = clock.anchorFrame + std::llround((time - clock.anchorTime) / clock.step);
     }
-    clock.last = time;
+    clock.hasLast = timed;
+    if (timed) {
+        clock.last = time;
+        if (!clock.anchored) {
+            clock.anchored = true;
+            clock.anchorTime = time;
+            clock.anchorFrame = clock.frame;
+        }
+    }
     return clock.frame;
 }
 

@@ -5,9 +5,10 @@
  *   - parameters read back as they were set, of every kind;
  *   - frames of the effect carry the title, frames after it pass through
  *     unchanged;
- *   - the time decides only where a seek goes: milliseconds (ffmpeg) and
- *     seconds (MLT) give the same frames, a seek back renders the frame it
- *     rendered before, and two instances taking turns do too;
+ *   - the time decides only where a seek goes: milliseconds (ffmpeg),
+ *     seconds (MLT) and no usable time at all give the same frames, a seek
+ *     back renders the frame it rendered before, and two instances taking
+ *     turns do too;
  *   - a bad parameter value leaves the frames untouched.
  * Usage: zask_frei0r_test_host FILTER.so */
 #include <dlfcn.h>
@@ -319,6 +320,16 @@ int main(int argc, char** argv) {
               13 + k % 3);
     }
     if (b != NULL) f.destruct(b);
+
+    /* A host without times (ffmpeg's frames without a timestamp come with a
+     * huge negative time): the frames are counted. */
+    f0r_instance_t c = makeInstance(&f, &p, count);
+    for (int k = 0; k < 8 && c != NULL; ++k) {
+        makeFrame(in, k);
+        f.update(c, -3.6893488147419103e20, in, out);
+        CHECK(memcmp(out, rendered[k], pixels * 4) == 0, "frame %d without a time differs\n", k);
+    }
+    if (c != NULL) f.destruct(c);
 
     /* A field order of its own: bottom first renders the odd lines first. */
     setString(&f, a, p.fieldOrder, "bottom");
