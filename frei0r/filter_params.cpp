@@ -22,8 +22,8 @@ const ParamInfo infos[paramCount] = {
     {"length", F0R_PARAM_DOUBLE, "Length of the effect in seconds"},
     {"start", F0R_PARAM_DOUBLE, "Seconds from the first frame to the start of the effect"},
     {"settings", F0R_PARAM_STRING,
-     "Settings as NAME=VALUE separated by spaces, e.g. 'inScene=3 outMirror=1' (the names of zask render --set); "
-     "applied after the preset"},
+     "Settings as NAME=VALUE (or NAME:VALUE) separated by spaces or commas, e.g. 'inScene=3 outMirror=1' "
+     "(the names of zask render --set); applied after the preset"},
     {"size", F0R_PARAM_DOUBLE, "Text height in pixels (0: frame height / 8)"},
     {"colour", F0R_PARAM_COLOR, "Text colour"},
     {"font", F0R_PARAM_STRING, "TrueType/OpenType font file"},

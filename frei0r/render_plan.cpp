@@ -55,12 +55,15 @@ bool makePlan(const FilterValues& values, int width, int height, RenderPlan& pla
     for (char& c : edits)
         if (c == ',' || c == ';') c = ' ';
     std::istringstream words(edits);
-    for (std::string word; words >> word;)
+    for (std::string word; words >> word;) {
+        // MLT reads "a=b" in a property as an animation key, so NAME:VALUE does too.
+        if (word.find('=') == std::string::npos && word.find(':') != std::string::npos) word[word.find(':')] = '=';
         if (!applySetting(plan.block, word, error)) {
             if (error.rfind("--set ", 0) == 0) error.erase(0, 6);
             error = "settings: " + error;
             return false;
         }
+    }
     plan.kthome = values.kthome;
     return true;
 }

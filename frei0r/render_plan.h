@@ -22,7 +22,9 @@ struct RenderPlan {
 
 // The setting parameters, then the preset file replacing them all, then the
 // "NAME=VALUE" edits of the settings parameter: the order of the host
-// program's --settings and --set. Errors say which parameter is wrong.
+// program's --settings and --set. The edits are separated by spaces, commas
+// or semicolons; NAME:VALUE is taken for NAME=VALUE. Errors say which
+// parameter is wrong.
 bool makePlan(const FilterValues& values, int width, int height, RenderPlan& plan, std::string& error);
 
 }  // namespace zask::frei0r

@@ -192,7 +192,7 @@ TEST(RenderPlan, PresetReplacesTheSettingParametersAndTheSettingsStringEditsIt) 
     EXPECT_EQ(settingWord(plan.block, 13), 3);
 
     v.preset = path;
-    v.settings = "inDuration=12, outScene=4";
+    v.settings = "inDuration=12, outScene:4";
     ASSERT_TRUE(makePlan(v, 720, 576, plan, error)) << error;
     EXPECT_EQ(settingWord(plan.block, 10), 7) << "the preset wins over the parameter";
     EXPECT_EQ(settingWord(plan.block, 13), 0) << "the preset wins over the parameter";

@@ -26,8 +26,8 @@ display_aspect_den=3
 colorspace=601
 PROFILE
 rm -f "$out/melt.rgba" "$out/ffmpeg.rgba" "$out/plain.rgba"
-# MLT's own frames, without and with the filter; the settings as separate
-# parameters here, as a settings string for ffmpeg.
+# MLT's own frames, without and with the filter; a setting as a separate
+# parameter and as NAME:VALUE (MLT reads NAME=VALUE as an animation) here.
 melt_run() {
     local output=$1
     shift
@@ -36,7 +36,7 @@ melt_run() {
         { cat "$out/melt.log"; exit 1; }
 }
 melt_run "$out/plain.rgba"
-melt_run "$out/melt.rgba" -filter frei0r.zask2 text='MLT\pOK' length=0.8 inDuration=3 outDuration=3 antialiasing=2
+melt_run "$out/melt.rgba" -filter frei0r.zask2 text='MLT\pOK' length=0.8 'settings=inDuration:3 outDuration:3' antialiasing=2
 ffmpeg -nostdin -hide_banner -loglevel error -f rawvideo -pix_fmt rgba -s 320x240 -r 25 -i "$out/plain.rgba" \
     -vf 'frei0r=filter_name=zask2:filter_params=MLT\\\\\\\\pOK|0.8|0|inDuration=3 outDuration=3 antialiasing=2' \
     -f rawvideo -pix_fmt rgba -y "$out/ffmpeg.rgba"
