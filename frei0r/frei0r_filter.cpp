@@ -6,11 +6,13 @@ extern "C" {
 #include <frei0r.h>
 }
 
+#include <mutex>
 #include <new>
 #include <string>
 
 #include "frei0r/filter_params.h"
 #include "frei0r/variant_session.h"
+#include "standin/standin_control.h"
 
 #ifndef ZASK_FREI0R_VARIANT
 #error "ZASK_FREI0R_VARIANT must name the variant, 1 to 6"
@@ -88,12 +90,16 @@ ZASK_F0R_EXPORT void f0r_destruct(f0r_instance_t instance) {
 
 ZASK_F0R_EXPORT void f0r_set_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
     auto* filter = static_cast<FilterInstance*>(instance);
-    if (filter != nullptr && setParam(filter->values, param_index, param)) filter->changed = true;
+    if (filter == nullptr) return;
+    std::lock_guard<std::mutex> lock(standin::sessionMutex());
+    if (setParam(filter->values, param_index, param)) filter->changed = true;
 }
 
 ZASK_F0R_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, int param_index) {
     auto* filter = static_cast<FilterInstance*>(instance);
-    if (filter != nullptr) getParam(filter->values, param_index, param);
+    if (filter == nullptr) return;
+    std::lock_guard<std::mutex> lock(standin::sessionMutex());
+    getParam(filter->values, param_index, param);
 }
 
 ZASK_F0R_EXPORT void f0r_update(f0r_instance_t instance, double time, const uint32_t* inframe, uint32_t* outframe) {

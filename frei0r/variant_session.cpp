@@ -186,8 +186,10 @@ void destroyInstance(VariantModule& module, FilterInstance& instance) {
 
 void updateInstance(VariantModule& module, FilterInstance& instance, double time, const uint8_t* in,
                     uint8_t* out) {
-    const long long frame = advanceClock(instance.clock, time);
+    // MLT may render frames on several threads: the clock too is read and
+    // advanced under the lock.
     std::lock_guard<std::mutex> lock(standin::sessionMutex());
+    const long long frame = advanceClock(instance.clock, time);
     if (instance.changed) refresh(module, instance);
     if (!instance.planError.empty()) {
         report(module, instance, instance.planError);

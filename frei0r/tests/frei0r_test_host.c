@@ -8,12 +8,13 @@
  *   - the time decides only where a seek goes: milliseconds (ffmpeg),
  *     seconds (MLT) and no usable time at all give the same frames, a seek
  *     back renders the frame it rendered before, and two instances taking
- *     turns do too;
+ *     turns, or rendering at once on two threads, do too;
  *   - a bad parameter value leaves the frames untouched.
  * Usage: zask_frei0r_test_host FILTER.so */
 #include <dlfcn.h>
 #include <frei0r.h>
 #include <math.h>
+#include <pthread.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -156,6 +157,30 @@ static int alphaKept(const uint32_t* in, const uint32_t* out) {
     for (size_t i = 0; i < (size_t)WIDTH * HEIGHT; ++i)
         if (a[4 * i + 3] != b[4 * i + 3]) return 0;
     return 1;
+}
+
+/* One instance's run of frames on a thread of its own, as MLT renders. */
+typedef struct {
+    const Filter* f;
+    f0r_instance_t instance;
+    int first, count;
+    uint32_t** expected;
+    int mismatches;
+} ThreadRun;
+
+static void* runFrames(void* arg) {
+    ThreadRun* run = arg;
+    const size_t pixels = (size_t)WIDTH * HEIGHT;
+    uint32_t* in = aligned_alloc(16, pixels * 4);
+    uint32_t* out = aligned_alloc(16, pixels * 4);
+    for (int k = run->first; k < run->first + run->count; ++k) {
+        makeFrame(in, k);
+        run->f->update(run->instance, k / RATE, in, out);
+        if (memcmp(out, run->expected[k], pixels * 4) != 0) ++run->mismatches;
+    }
+    free(in);
+    free(out);
+    return NULL;
 }
 
 typedef struct {
@@ -330,6 +355,19 @@ int main(int argc, char** argv) {
         CHECK(memcmp(out, rendered[k], pixels * 4) == 0, "frame %d without a time differs\n", k);
     }
     if (c != NULL) f.destruct(c);
+
+    /* Two instances rendering at once on two threads. */
+    f0r_instance_t d = makeInstance(&f, &p, count), e = makeInstance(&f, &p, count);
+    if (d != NULL && e != NULL) {
+        ThreadRun runs[2] = {{&f, d, 0, 10, rendered, 0}, {&f, e, 0, 16, rendered, 0}};
+        pthread_t threads[2];
+        for (int t = 0; t < 2; ++t) CHECK(pthread_create(&threads[t], NULL, runFrames, &runs[t]) == 0, "no thread\n");
+        for (int t = 0; t < 2; ++t) pthread_join(threads[t], NULL);
+        for (int t = 0; t < 2; ++t)
+            CHECK(runs[t].mismatches == 0, "thread %d: %d frames differ from the serial run\n", t, runs[t].mismatches);
+    }
+    if (d != NULL) f.destruct(d);
+    if (e != NULL) f.destruct(e);
 
     /* A field order of its own: bottom first renders the odd lines first. */
     setString(&f, a, p.fieldOrder, "bottom");
