@@ -166,6 +166,9 @@ void unloadVariant(VariantModule& module) {
     module.block = nullptr;
     module.loadTried = false;
     module.loadError.clear();
+    // The stand-in keeps the buffers of released images for reuse; they go
+    // when no operator in the process holds an image any more.
+    if (standin::imageCounts().outstanding == 0) standin::resetImages();
 }
 
 void initInstance(VariantModule& module, FilterInstance& instance, int width, int height) {
