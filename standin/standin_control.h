@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,12 @@ ZASK_STANDIN_API const PlanarFrame& inputFrame(size_t index);
 // or null so that opPutField refuses. The caller keeps ownership.
 ZASK_STANDIN_API void setOutputFrame(uint8_t* planes);
 ZASK_STANDIN_API size_t fieldsPut();
+
+// The clip, the output frame, the images and the log are process-wide, shared
+// by every operator in the process. A host that may drive operators from more
+// than one thread (a frei0r filter under MLT) holds this lock from handing over
+// a clip until it has taken the fields back.
+ZASK_STANDIN_API std::mutex& sessionMutex();
 
 // ---------------------------------------------------------------- images
 

@@ -86,6 +86,11 @@ void unpackRow(const uint8_t* in, uint8_t* y, uint8_t* cb, uint8_t* cr, int widt
 
 }  // namespace
 
+std::mutex& sessionMutex() {
+    static std::mutex instance;
+    return instance;
+}
+
 void setInputClip(int width, int height, std::vector<PlanarFrame> frames) {
     Video& v = video();
     v.width = width;

@@ -25,6 +25,7 @@
 #include "tools/host/options.h"
 #include "tools/host/output_file.h"
 #include "tools/host/plugin_loader.h"
+#include "tools/host/render_job.h"
 #include "tools/host/y4m.h"
 
 namespace zask {
@@ -163,24 +164,18 @@ RangeResult renderRange(const ActFunction& act, const std::string& operatorPath,
     return result;
 }
 
-// A render from frame `first` changes page (and so loads letters and scenes,
-// and in zask6 draws its random scenes) at its first field and wherever the
-// page number grows. A process that starts at frame `start` instead renders,
-// silently, the first field of every page the serial render entered before
-// field 2 * start, so that the plug-in's state, its random generator included,
-// is the serial render's at that field.
+// Renders, silently, the page starts a render from frame `first` went through
+// before frame `start` (pageStartFields).
 bool replayPageStarts(const ActFunction& act, uint32_t pageCount, uint32_t clipLength, long long first,
                       long long start) {
-    if (start <= first || pageCount == 0 || clipLength / pageCount == 0) return true;
-    const uint64_t pageLength = clipLength / pageCount;
-    const uint64_t firstField = static_cast<uint64_t>(2 * first), endField = static_cast<uint64_t>(2 * start);
+    const std::vector<uint32_t> fields = pageStartFields(pageCount, clipLength, first, start);
+    if (fields.empty()) return true;
     std::vector<uint8_t> scratch(standin::inputFrame(0).size());
     standin::setLogMuted(true);
     bool ok = true;
-    for (uint64_t page = firstField / pageLength; ok && page <= (endField - 1) / pageLength; ++page) {
-        const uint64_t field = std::max(firstField, page * pageLength);
+    for (size_t i = 0; ok && i < fields.size(); ++i) {
         standin::setOutputFrame(scratch.data());
-        ok = act(actionRender, static_cast<uint32_t>(field), (field & 1) != 0 ? requestFlagSecondField : 0) == 0;
+        ok = act(actionRender, fields[i], (fields[i] & 1) != 0 ? requestFlagSecondField : 0) == 0;
         standin::setOutputFrame(nullptr);
     }
     standin::setLogMuted(false);

@@ -32,6 +32,16 @@ std::vector<uint8_t> unpadBottomFirst(const std::vector<uint8_t>& padded, int wi
     return out;
 }
 
+std::vector<uint32_t> pageStartFields(uint32_t pageCount, uint32_t clipLength, long long first, long long start) {
+    std::vector<uint32_t> fields;
+    if (start <= first || pageCount == 0 || clipLength / pageCount == 0) return fields;
+    const uint64_t pageLength = clipLength / pageCount;
+    const uint64_t firstField = static_cast<uint64_t>(2 * first), endField = static_cast<uint64_t>(2 * start);
+    for (uint64_t page = firstField / pageLength; page <= (endField - 1) / pageLength; ++page)
+        fields.push_back(static_cast<uint32_t>(std::max(firstField, page * pageLength)));
+    return fields;
+}
+
 namespace {
 
 // A render from frame `from` enters a page (loads its letters and scenes, and
@@ -41,20 +51,18 @@ namespace {
 bool replayPageStarts(const RenderJob& job, const std::function<int32_t(uint16_t, uint32_t, uint8_t)>& act,
                       int width, int height, bool bottomFirst, long long start) {
     const uint32_t pageCount = job.title != nullptr ? job.title->pageCount : 0;
-    if (start <= job.renderFrom || pageCount == 0 || job.clipLength / pageCount == 0) return true;
-    const uint64_t pageLength = job.clipLength / pageCount;
-    const uint64_t firstField = static_cast<uint64_t>(2 * job.renderFrom), endField = static_cast<uint64_t>(2 * start);
+    const std::vector<uint32_t> fields = pageStartFields(pageCount, job.clipLength, job.renderFrom, start);
     standin::setLogMuted(true);
     bool ok = true;
-    for (uint64_t page = firstField / pageLength; ok && page <= (endField - 1) / pageLength; ++page) {
-        const uint64_t field = std::max(firstField, page * pageLength);
-        const size_t k = static_cast<size_t>(field / 2);
+    for (size_t i = 0; ok && i < fields.size(); ++i) {
+        const uint32_t field = fields[i];
+        const size_t k = field / 2;
         std::vector<uint8_t> frame = job.source->frame444(k);
         if (bottomFirst) frame = padForBottomFirst(frame, width, height);
         std::vector<uint8_t> scratch = frame;
         standin::setInputFrame(width, bottomFirst ? height + 2 : height, k, std::move(frame));
         standin::setOutputFrame(scratch.data());
-        ok = act(actionRender, static_cast<uint32_t>(field), (field & 1) != 0 ? requestFlagSecondField : 0) == 0;
+        ok = act(actionRender, field, (field & 1) != 0 ? requestFlagSecondField : 0) == 0;
         standin::setOutputFrame(nullptr);
     }
     standin::setLogMuted(false);

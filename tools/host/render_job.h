@@ -44,6 +44,14 @@ struct RenderJob {
 // plug-in failure are kept.
 int runRenderJob(RenderJob& job, std::string& error);
 
+// A render from frame `first` changes page (and so loads letters and scenes,
+// and in zask6 draws its random scenes) at its first field and wherever the
+// page number grows. These are the fields at which it did so before field
+// 2 * start: a render that starts at frame `start` instead renders them first,
+// silently, so that the plug-in's state, its random generator included, is the
+// serial render's at that field. Empty when start <= first.
+std::vector<uint32_t> pageStartFields(uint32_t pageCount, uint32_t clipLength, long long first, long long start);
+
 // Bottom-first clips are handed to the plug-in one line lower, in a frame
 // two lines taller (a copy of line 1 above, of line H-2 below), so that the
 // field it renders first (the even lines) is the clip's first field, the odd

@@ -111,22 +111,6 @@ bool parseSize(const std::string& text, int& width, int& height) {
     return true;
 }
 
-bool readPreset(const std::string& path, uint8_t* block, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() != sizeof(EffectSettings)) {
-        error = path + ": " + std::to_string(bytes.size()) + " bytes, a settings file holds exactly " +
-                std::to_string(sizeof(EffectSettings));
-        return false;
-    }
-    std::memcpy(block, bytes.data(), bytes.size());
-    return true;
-}
-
 bool savePreset(const std::string& path, const uint8_t* block, std::string& error) {
     OutputFile out;
     if (!out.open(path, error)) return false;

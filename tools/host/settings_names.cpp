@@ -3,8 +3,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
+#include <vector>
 
+#include "operator/effect_settings.h"
 #include "tools/host/options.h"
 
 namespace zask {
@@ -62,6 +66,22 @@ bool applySetting(uint8_t* block, const std::string& assignment, std::string& er
     }
     uint8_t* p = block + 4 * index;
     for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(value >> (8 * k));
+    return true;
+}
+
+bool readPreset(const std::string& path, uint8_t* block, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() != sizeof(EffectSettings)) {
+        error = path + ": " + std::to_string(bytes.size()) + " bytes, a settings file holds exactly " +
+                std::to_string(sizeof(EffectSettings));
+        return false;
+    }
+    std::memcpy(block, bytes.data(), bytes.size());
     return true;
 }
 

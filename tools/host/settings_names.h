@@ -17,4 +17,7 @@ bool applySetting(uint8_t* block, const std::string& assignment, std::string& er
 
 int32_t settingWord(const uint8_t* block, int index);
 
+// Reads a preset file (exactly the 68 bytes of a settings block) into block.
+bool readPreset(const std::string& path, uint8_t* block, std::string& error);
+
 }  // namespace zask
