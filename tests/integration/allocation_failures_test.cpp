@@ -89,23 +89,35 @@ protected:
     }
 };
 
+// An 8 x 4 grey clip whose fields go to `output`, and a title of the given
+// one-line characters (JSON); the request is ready for action 1.
+TitleDocument* prepareBracket(const char* chars, uint32_t clipLength, std::vector<uint8_t>& output,
+                              ActionRequest& request)
+{
+    standin::setInputClip(8, 4, {std::vector<uint8_t>(8 * 4 * 3, 128)});
+    output.assign(8 * 4 * 3, 0);
+    standin::setOutputFrame(output.data());
+    std::string error;
+    TitleDocument* title = standin::parseTitle(
+        std::string(R"({"pages": [{"boxes": [{"x": 0, "y": 0, "lines": [{"chars": [)") + chars + "]}]}]}]}", error);
+    EXPECT_NE(title, nullptr) << error;
+    request = ActionRequest{};
+    request.clipLength = clipLength;
+    request.title = title;
+    request.action = actionInitialise;
+    return title;
+}
+
 // One field of a one-letter title renders after a failed initialisation was
 // released and the bracket opened again.
 void renderOneField(OperatorActionFunction action)
 {
-    standin::setInputClip(8, 4, {std::vector<uint8_t>(8 * 4 * 3, 128)});
-    std::vector<uint8_t> output(8 * 4 * 3);
-    standin::setOutputFrame(output.data());
-    std::string error;
-    TitleDocument* title = standin::parseTitle(
-        R"({"pages": [{"boxes": [{"x": 0, "y": 0, "lines": [{"chars": [
-             {"pen": 0, "width": 2, "height": 2, "top": 0, "pixels": "ff80c0ffff80c0ffff80c0ffff80c0ff"}]}]}]}]})",
-        error);
-    ASSERT_NE(title, nullptr) << error;
-    ActionRequest request{};
-    request.clipLength = 1;
-    request.title = title;
-    request.action = actionInitialise;
+    std::vector<uint8_t> output;
+    ActionRequest request;
+    TitleDocument* title = prepareBracket(
+        R"({"pen": 0, "width": 2, "height": 2, "top": 0, "pixels": "ff80c0ffff80c0ffff80c0ffff80c0ff"})", 1, output,
+        request);
+    ASSERT_NE(title, nullptr);
     ASSERT_EQ(action(&request), 0);
     request.action = actionRender;
     EXPECT_EQ(action(&request), 0);
@@ -152,22 +164,14 @@ TEST_P(AllocationFailureTest, AFailedLetterEntryFreesTheListAndTheNextFieldRende
 {
     const Variant& v = GetParam();
     Plugin plugin(v.number);
-    standin::setInputClip(8, 4, {std::vector<uint8_t>(8 * 4 * 3, 128)});
-    std::vector<uint8_t> output(8 * 4 * 3);
-    standin::setOutputFrame(output.data());
-    std::string error;
+    std::vector<uint8_t> output;
+    ActionRequest request;
     // Three letters: the second entry fails after the first was appended.
-    TitleDocument* title = standin::parseTitle(
-        R"({"pages": [{"boxes": [{"x": 0, "y": 0, "lines": [{"chars": [
-             {"pen": 0, "width": 1, "height": 1, "top": 0, "pixels": "ff80c0ff"},
-             {"pen": 64, "width": 1, "height": 1, "top": 0, "pixels": "ff80c0ff"},
-             {"pen": 128, "width": 1, "height": 1, "top": 0, "pixels": "ff80c0ff"}]}]}]}]})",
-        error);
-    ASSERT_NE(title, nullptr) << error;
-    ActionRequest request{};
-    request.clipLength = 2;
-    request.title = title;
-    request.action = actionInitialise;
+    TitleDocument* title = prepareBracket(R"({"pen": 0, "width": 1, "height": 1, "top": 0, "pixels": "ff80c0ff"},
+                                             {"pen": 64, "width": 1, "height": 1, "top": 0, "pixels": "ff80c0ff"},
+                                             {"pen": 128, "width": 1, "height": 1, "top": 0, "pixels": "ff80c0ff"})",
+                                          2, output, request);
+    ASSERT_NE(title, nullptr);
     ASSERT_EQ(plugin.action(&request), 0);
 
     standin::failNthCall(standin::HostCall::allocation, 2);

@@ -31,13 +31,7 @@ struct OutputFaultTest : testing::Test {
     fs::path dir;
 
     void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir = fs::path(ZASK_TEST_OUTPUT_DIR) / "output_faults" / name;
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = zask_test::freshTestFolder("output_faults");
         zask_test::writeTestClip(path("clip.y4m"), 64, 48, 6);
         const int32_t defaults[17] = {2, 100, 4, 0x7A8080FF, 2, 50, 1, 0, 0, 0, 0, 0, 0, 0, 100, 50, 50};
         std::ofstream(path("settings.bin"), std::ios::binary).write(reinterpret_cast<const char*>(defaults), 68);

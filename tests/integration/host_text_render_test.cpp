@@ -28,13 +28,7 @@ using zask_test::runHost;
 struct TextRenderTest : testing::Test {
     fs::path dir;
     void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir = fs::path(ZASK_TEST_OUTPUT_DIR) / "text_render" / name;
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = zask_test::freshTestFolder("text_render");
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }
     RunResult run(const std::vector<std::string>& args) const { return runHost(args, dir); }

@@ -8,6 +8,8 @@
 
 #include <csignal>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -21,6 +23,19 @@ struct RunResult {
     std::string out;
     std::string err;
 };
+
+// An empty folder of its own for the running test: GROUP/SUITE_NAME under
+// the build's test output.
+inline std::filesystem::path freshTestFolder(const std::string& group) {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    const std::filesystem::path dir = std::filesystem::path(ZASK_TEST_OUTPUT_DIR) / group / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
 
 inline std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
