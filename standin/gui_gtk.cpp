@@ -415,6 +415,8 @@ public:
         top.kind = TopKind::file;
         top.fileMode = mode;
         top.directory = directory;
+        // The chooser would otherwise open at a size it remembers or at most of the screen.
+        g_signal_connect(chooser, "map", G_CALLBACK(onChooserMapped), nullptr);
         const int response = runRequester(top, chooser);
         bool chosen = false;
         if (response == GTK_RESPONSE_ACCEPT) {
@@ -503,6 +505,7 @@ public:
         gtk_window_set_modal(GTK_WINDOW(window), TRUE);
         gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
         if (GtkWindow* parent = parentWindow()) gtk_window_set_transient_for(GTK_WINDOW(window), parent);
+        gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER_ON_PARENT);
         GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
         clip.area = gtk_drawing_area_new();
         gtk_widget_set_size_request(clip.area, static_cast<int>(width * clip.scale), static_cast<int>(height * clip.scale));
@@ -521,6 +524,8 @@ public:
         top.window = window;
         g_signal_connect(close, "clicked", G_CALLBACK(onClipClose), &top);
         g_signal_connect(window, "delete-event", G_CALLBACK(onClipDelete), &top);
+        g_signal_connect(window, "key-press-event", G_CALLBACK(onClipKey), &top);
+        gtk_widget_grab_focus(close);
         watchDraws(top);
         showFrame(clip, 0);
         const guint timer = frames.size() > 1
@@ -759,6 +764,7 @@ private:
 
     int runRequester(Top& top, GtkWidget* chooser) {
         top.window = chooser;
+        gtk_window_set_position(GTK_WINDOW(chooser), GTK_WIN_POS_CENTER_ON_PARENT);
         g_signal_connect(chooser, "response", G_CALLBACK(onResponse), &top);
         watchDraws(top);
         gtk_widget_show_all(chooser);
@@ -946,9 +952,14 @@ private:
                 v->beep();
                 return TRUE;
             }
+            // A button's key presses it and leaves the focus where it was, so
+            // that Return still means OK.
+            if (GTK_IS_BUTTON(c.widget)) {
+                gtk_button_clicked(GTK_BUTTON(c.widget));
+                return TRUE;
+            }
             gtk_widget_grab_focus(c.scale != nullptr ? c.scale : c.widget);
             if (c.info.kind == "popup") gtk_combo_box_popup(GTK_COMBO_BOX(c.widget));
-            else if (GTK_IS_BUTTON(c.widget)) gtk_button_clicked(GTK_BUTTON(c.widget));
             return TRUE;
         }
         return FALSE;
@@ -1019,9 +1030,17 @@ private:
 
     static gboolean onTick(gpointer) { return G_SOURCE_CONTINUE; }
 
+    static void onChooserMapped(GtkWidget* chooser, gpointer) { gtk_window_resize(GTK_WINDOW(chooser), 720, 440); }
+
     static void onClipClose(GtkButton*, gpointer data) { static_cast<Top*>(data)->finished = true; }
 
     static gboolean onClipDelete(GtkWidget*, GdkEvent*, gpointer data) {
+        static_cast<Top*>(data)->finished = true;
+        return TRUE;
+    }
+
+    static gboolean onClipKey(GtkWidget*, GdkEventKey* event, gpointer data) {
+        if (event->keyval != GDK_KEY_Escape) return FALSE;
         static_cast<Top*>(data)->finished = true;
         return TRUE;
     }
