@@ -1068,9 +1068,14 @@ public:
 
 }  // namespace
 
-bool gtkToolkitBuilt() { return true; }
+}  // namespace standin
 
-bool useGtkToolkit(const std::string& scriptPath, std::string& error) {
+// The module's entry points, found by the stand-in library with dlsym when a
+// host asks for the GTK back end.
+extern "C" {
+
+__attribute__((visibility("default"))) bool zaskGtkStart(const std::string& scriptPath, std::string& error) {
+    using namespace standin;
     std::deque<Step> steps;
     if (!scriptPath.empty()) {
         std::ifstream in(scriptPath);
@@ -1095,12 +1100,13 @@ bool useGtkToolkit(const std::string& scriptPath, std::string& error) {
     return true;
 }
 
-bool showClipWindow(const std::string& title, int width, int height, const std::vector<std::vector<uint8_t>>& rgbFrames,
-                    int framesPerSecond) {
-    GtkView* view = GtkView::theView();
+__attribute__((visibility("default"))) bool zaskGtkShowClip(const std::string& title, int width, int height,
+                                                            const std::vector<std::vector<uint8_t>>& rgbFrames,
+                                                            int framesPerSecond) {
+    standin::GtkView* view = standin::GtkView::theView();
     if (view == nullptr || width <= 0 || height <= 0) return false;
     view->showClip(title, width, height, rgbFrames, framesPerSecond);
     return true;
 }
 
-}  // namespace standin
+}  // extern "C"

@@ -1,6 +1,8 @@
 // ktmerogui, ktmeroreq and ktmsgq with a scripted back end: dialogs are
 // records, messages and requester answers come from a script, and every call
 // is written to a trace.
+#include <dlfcn.h>
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -341,16 +343,75 @@ uint32_t rgbToColourWord(Rgb rgb, uint8_t alpha) {
     return y << 24 | cb << 16 | cr << 8 | alpha;
 }
 
-#ifndef ZASK_HAVE_GTK
-bool gtkToolkitBuilt() { return false; }
+// The GTK back end is a module of its own beside this library, loaded when a
+// host asks for it, so that neither the plug-ins nor the hosts that only script
+// their dialogs carry GTK.
+namespace {
 
-bool useGtkToolkit(const std::string&, std::string& error) {
-    error = "this build has no GTK toolkit (GTK 3 was not found when it was configured)";
-    return false;
+using GtkStart = bool (*)(const std::string&, std::string&);
+using GtkShowClip = bool (*)(const std::string&, int, int, const std::vector<std::vector<uint8_t>>&, int);
+
+struct GtkModule {
+    void* handle = nullptr;
+    GtkStart start = nullptr;
+    GtkShowClip showClip = nullptr;
+};
+
+GtkModule& gtkModule() {
+    static GtkModule module;
+    return module;
 }
 
-bool showClipWindow(const std::string&, int, int, const std::vector<std::vector<uint8_t>>&, int) { return false; }
+std::string libraryFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&gtkModule), &info) == 0 || info.dli_fname == nullptr) return ".";
+    const std::string path = info.dli_fname;
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+}  // namespace
+
+#ifdef ZASK_GTK_MODULE
+bool gtkToolkitBuilt() { return true; }
+#else
+bool gtkToolkitBuilt() { return false; }
 #endif
+
+bool useGtkToolkit(const std::string& scriptPath, std::string& error) {
+#ifdef ZASK_GTK_MODULE
+    GtkModule& m = gtkModule();
+    if (m.handle == nullptr) {
+        const std::string path = libraryFolder() + "/" ZASK_GTK_MODULE;
+        m.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (m.handle == nullptr) {
+            const char* why = dlerror();
+            error = "the GTK toolkit cannot be loaded: " + std::string(why != nullptr ? why : path);
+            return false;
+        }
+        m.start = reinterpret_cast<GtkStart>(dlsym(m.handle, "zaskGtkStart"));
+        m.showClip = reinterpret_cast<GtkShowClip>(dlsym(m.handle, "zaskGtkShowClip"));
+        if (m.start == nullptr || m.showClip == nullptr) {
+            dlclose(m.handle);
+            m = GtkModule{};
+            error = path + ": not the GTK toolkit module (zaskGtkStart or zaskGtkShowClip missing)";
+            return false;
+        }
+    }
+    return m.start(scriptPath, error);
+#else
+    (void)scriptPath;
+    error = "this build has no GTK toolkit (GTK 3 was not found when it was configured)";
+    return false;
+#endif
+}
+
+bool showClipWindow(const std::string& title, int width, int height, const std::vector<std::vector<uint8_t>>& rgbFrames,
+                    int framesPerSecond) {
+    GtkModule& m = gtkModule();
+    if (m.showClip == nullptr || guiView() == nullptr) return false;
+    return m.showClip(title, width, height, rgbFrames, framesPerSecond);
+}
 void setDefaultMonitor(int32_t monitor) { gui().monitor = monitor; }
 void setVideoMode(int32_t mode) { gui().videoMode = mode; }
 void setFontHeight(int32_t height) { gui().fontHeight = height; }
