@@ -18,8 +18,7 @@ namespace {
 
 const char* const helpText =
     "usage: zask panel PLUGIN N --ui script:FILE|gtk|gtk:FILE [--settings FILE]\n"
-    "                  [--trace FILE]\n"
-    "                  [--pictures DIR] [--input CLIP.y4m --title TITLE.json]\n"
+    "                  [--trace FILE] [--pictures DIR] [--input CLIP.y4m --title TITLE.json]\n"
     "                  [--kthome DIR] [--monitor N] [--video-mode N] [--log FILE]\n"
     "\n"
     "Opens settings dialog N of a plug-in (action 4): 0 main panel, 1 rotation,\n"
@@ -47,9 +46,10 @@ const char* const helpText =
     "                     in the labels (F5: preview). The host preview plays the\n"
     "                     rendered clip in a window.\n"
     "  --ui gtk:FILE      the same window, with FILE's steps carried out on it\n"
-    "                     once it is drawn (the script commands above; 'file',\n"
-    "                     'palette' and 'archive' answer the requester on top,\n"
-    "                     'close' also closes the preview window), plus\n"
+    "                     once it is drawn: the script commands above but\n"
+    "                     'message' ('file', 'palette' and 'archive' answer the\n"
+    "                     requester on top, 'close' also closes the preview\n"
+    "                     window), plus\n"
     "                       snapshot PNG       a picture of the window on top\n"
     "                       wait MS            a pause\n"
     "                     The user may go on when the steps end.\n"
