@@ -139,6 +139,32 @@ ZASK_STANDIN_API bool readRgbaFile(const std::string& path, int32_t& width, int3
 ZASK_STANDIN_API bool writeRgbaFile(const std::string& path, int32_t width, int32_t height,
                                     const std::vector<uint8_t>& pixels, std::string& error);
 
+// ---------------------------------------------------------------- GTK back end
+// Built when the build found GTK 3. With it, dialogs are real modal windows
+// and messages and requester answers come from the user; the records, trace
+// and counters above are kept as with a script.
+
+// Whether this build has the GTK back end.
+ZASK_STANDIN_API bool gtkToolkitBuilt();
+// Opens the display and makes GTK the back end until resetGui. A non-empty
+// `scriptPath` names steps carried out on the real windows once they are up
+// (the script commands above, plus "snapshot PNG" for a picture of the
+// window on top and "wait MS"); the user may go on when they end. Errors: no
+// GTK in the build, no display, a bad script.
+ZASK_STANDIN_API bool useGtkToolkit(const std::string& scriptPath, std::string& error);
+// Plays RGB frames (width * height * 3 bytes each) in a modal window until
+// the user closes it; false when there is no GTK back end in use.
+ZASK_STANDIN_API bool showClipWindow(const std::string& title, int width, int height,
+                                     const std::vector<std::vector<uint8_t>>& rgbFrames, int framesPerSecond);
+
+// Palette colours are host pixels packed as 0xYYCbCrAA words; the chooser
+// works in RGB (full-range BT.601, rounded). The alpha byte is kept.
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+};
+ZASK_STANDIN_API Rgb colourWordToRgb(uint32_t colour);
+ZASK_STANDIN_API uint32_t rgbToColourWord(Rgb rgb, uint8_t alpha);
+
 // 8-bit RGB PNG (rgb holds width * height * 3 bytes).
 ZASK_STANDIN_API bool writePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
                                std::string& error);

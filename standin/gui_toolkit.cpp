@@ -1,6 +1,8 @@
 // ktmerogui, ktmeroreq and ktmsgq with a scripted back end: dialogs are
 // records, messages and requester answers come from a script, and every call
 // is written to a trace.
+#include <dlfcn.h>
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -81,6 +83,7 @@ struct Gui {
     std::function<int32_t()> previewHandler;
     GuiCounts counts;
     std::map<GadgetExtension*, bool> extensions;
+    std::unique_ptr<GuiView> view;  // null: messages and answers come from the script
 };
 
 Gui& gui() {
@@ -124,7 +127,8 @@ void snapshot(const Request& request) {
     g.last = std::move(info);
 }
 
-GuiHandle addElement(GuiHandle requestHandle, ControlInfo info, const std::string& call) {
+GuiHandle addElement(GuiHandle requestHandle, ControlInfo info, const std::string& call,
+                     const ControlContent& content = {}) {
     Gui& g = gui();
     Request* request = findRequest(requestHandle);
     if (request == nullptr) {
@@ -136,6 +140,7 @@ GuiHandle addElement(GuiHandle requestHandle, ControlInfo info, const std::strin
     request->elements.push_back(handle);
     snapshot(*request);
     traceGui(call + " -> " + std::to_string(handle));
+    if (g.view) g.view->controlAdded(requestHandle, handle, g.elements[handle].info, content);
     return handle;
 }
 
@@ -153,6 +158,12 @@ GuiHandle elementLabelled(const Request& request, int label) {
 }
 
 int labelNumber(const char* label) { return label == nullptr ? -1 : stringNumberOf(label); }
+
+std::string textOf(const char* text) { return text == nullptr ? std::string() : std::string(text); }
+
+uint8_t clampByte(double value) {
+    return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value + 0.5);
+}
 
 }  // namespace
 
@@ -301,7 +312,106 @@ bool loadGuiScript(const std::string& path, std::string& error) {
     return true;
 }
 
-std::vector<std::string> scriptProblems() { return gui().problems; }
+std::vector<std::string> scriptProblems() {
+    std::vector<std::string> problems = gui().problems;
+    if (gui().view)
+        for (auto& p : gui().view->problems()) problems.push_back(p);
+    return problems;
+}
+
+void setGuiView(std::unique_ptr<GuiView> view) {
+    Gui& g = gui();
+    g.view = std::move(view);
+    if (g.view) {
+        g.fontHeight = g.view->fontHeight();
+        g.addHeight = g.view->addHeight();
+    }
+}
+
+GuiView* guiView() { return gui().view.get(); }
+
+Rgb colourWordToRgb(uint32_t colour) {
+    const double y = colour >> 24, cb = ((colour >> 16) & 0xff) - 128.0, cr = ((colour >> 8) & 0xff) - 128.0;
+    return Rgb{clampByte(y + 1.402 * cr), clampByte(y - 0.344136 * cb - 0.714136 * cr), clampByte(y + 1.772 * cb)};
+}
+
+uint32_t rgbToColourWord(Rgb rgb, uint8_t alpha) {
+    const double r = rgb.r, g = rgb.g, b = rgb.b;
+    const uint32_t y = clampByte(0.299 * r + 0.587 * g + 0.114 * b);
+    const uint32_t cb = clampByte(-0.168736 * r - 0.331264 * g + 0.5 * b + 128);
+    const uint32_t cr = clampByte(0.5 * r - 0.418688 * g - 0.081312 * b + 128);
+    return y << 24 | cb << 16 | cr << 8 | alpha;
+}
+
+// The GTK back end is a module of its own beside this library, loaded when a
+// host asks for it, so that neither the plug-ins nor the hosts that only script
+// their dialogs carry GTK.
+namespace {
+
+using GtkStart = bool (*)(const std::string&, std::string&);
+using GtkShowClip = bool (*)(const std::string&, int, int, const std::vector<std::vector<uint8_t>>&, int);
+
+struct GtkModule {
+    void* handle = nullptr;
+    GtkStart start = nullptr;
+    GtkShowClip showClip = nullptr;
+};
+
+GtkModule& gtkModule() {
+    static GtkModule module;
+    return module;
+}
+
+std::string libraryFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&gtkModule), &info) == 0 || info.dli_fname == nullptr) return ".";
+    const std::string path = info.dli_fname;
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+}  // namespace
+
+#ifdef ZASK_GTK_MODULE
+bool gtkToolkitBuilt() { return true; }
+#else
+bool gtkToolkitBuilt() { return false; }
+#endif
+
+bool useGtkToolkit(const std::string& scriptPath, std::string& error) {
+#ifdef ZASK_GTK_MODULE
+    GtkModule& m = gtkModule();
+    if (m.handle == nullptr) {
+        const std::string path = libraryFolder() + "/" ZASK_GTK_MODULE;
+        m.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (m.handle == nullptr) {
+            const char* why = dlerror();
+            error = "the GTK toolkit cannot be loaded: " + std::string(why != nullptr ? why : path);
+            return false;
+        }
+        m.start = reinterpret_cast<GtkStart>(dlsym(m.handle, "zaskGtkStart"));
+        m.showClip = reinterpret_cast<GtkShowClip>(dlsym(m.handle, "zaskGtkShowClip"));
+        if (m.start == nullptr || m.showClip == nullptr) {
+            dlclose(m.handle);
+            m = GtkModule{};
+            error = path + ": not the GTK toolkit module (zaskGtkStart or zaskGtkShowClip missing)";
+            return false;
+        }
+    }
+    return m.start(scriptPath, error);
+#else
+    (void)scriptPath;
+    error = "this build has no GTK toolkit (GTK 3 was not found when it was configured)";
+    return false;
+#endif
+}
+
+bool showClipWindow(const std::string& title, int width, int height, const std::vector<std::vector<uint8_t>>& rgbFrames,
+                    int framesPerSecond) {
+    GtkModule& m = gtkModule();
+    if (m.showClip == nullptr || guiView() == nullptr) return false;
+    return m.showClip(title, width, height, rgbFrames, framesPerSecond);
+}
 void setDefaultMonitor(int32_t monitor) { gui().monitor = monitor; }
 void setVideoMode(int32_t mode) { gui().videoMode = mode; }
 void setFontHeight(int32_t height) { gui().fontHeight = height; }
@@ -398,6 +508,9 @@ int32_t mreqCreateRequest(PanelRequest* record) {
     snapshot(g.requests[request.handle]);
     traceGui(call + " -> 0 handle=" + std::to_string(request.handle) + " ok=" + std::to_string(request.ok) +
              " cancel=" + std::to_string(request.cancel));
+    if (g.view)
+        g.view->requestCreated(request.handle, request.ok, request.cancel, record->width, record->height,
+                               textOf(record->titleText));
     return 0;
 }
 
@@ -419,6 +532,7 @@ void mreqDeleteRequest(PanelRequest* record) {
              (left != 0 ? " (error: " + std::to_string(left) + " panels not removed)" : ""));
     g.requests.erase(record->handle);
     if (g.current == record->handle) g.current = 0;
+    if (g.view) g.view->requestDeleted(record->handle);
 }
 
 int32_t mreqFileRequest(FileRequestRecord* record) {
@@ -431,6 +545,21 @@ int32_t mreqFileRequest(FileRequestRecord* record) {
     std::string call = "mreqFileRequest directory=" + describeText(record->directory) +
                        " mode=" + std::to_string(record->mode) + " buffer=" + std::to_string(record->pathBufferSize);
     record->result = 0;
+    if (g.view) {
+        std::string path;
+        if (!g.view->chooseFile(textOf(record->directory), record->mode, record->pathBufferSize, path)) {
+            traceGui(call + " -> 0 result=0 (cancelled)");
+            return 0;
+        }
+        if (record->pathBuffer == nullptr || path.size() + 1 > record->pathBufferSize) {
+            traceGui(call + " -> -1 (path does not fit the buffer: " + path + ")");
+            return -1;
+        }
+        std::memcpy(record->pathBuffer, path.c_str(), path.size() + 1);
+        record->result = 1;
+        traceGui(call + " -> 0 result=1 path=" + path);
+        return 0;
+    }
     if (g.files.empty() || g.files.front().cancel) {
         if (!g.files.empty()) g.files.pop_front();
         traceGui(call + " -> 0 result=0 (cancelled)");
@@ -461,6 +590,17 @@ int32_t mreqPaletteRequest(PaletteRequestRecord* record) {
     }
     std::string call = "mreqPaletteRequest colour=" + hex(record->colour);
     record->result = 0;
+    if (g.view) {
+        uint32_t colour = record->colour;
+        if (!g.view->chooseColour(colour)) {
+            traceGui(call + " -> 0 result=0 (cancelled)");
+            return 0;
+        }
+        record->colour = colour;
+        record->result = 1;
+        traceGui(call + " -> 0 result=1 colour=" + hex(record->colour));
+        return 0;
+    }
     if (g.palettes.empty() || g.palettes.front().cancel) {
         if (!g.palettes.empty()) g.palettes.pop_front();
         traceGui(call + " -> 0 result=0 (cancelled)");
@@ -481,6 +621,16 @@ int32_t mreqArchivesRequest(ArchiveRequestRecord* record) {
         return -1;
     }
     std::string call = "mreqArchivesRequest title=" + describeText(record->titleText);
+    if (g.view) {
+        int32_t action = 0;
+        if (!g.view->chooseArchiveAction(textOf(record->titleText), action)) {
+            traceGui(call + " -> -1 (cancelled)");
+            return -1;
+        }
+        record->chosenAction = action;
+        traceGui(call + " -> 0 action=" + std::to_string(record->chosenAction));
+        return 0;
+    }
     if (g.archives.empty() || g.archives.front().cancel) {
         if (!g.archives.empty()) g.archives.pop_front();
         traceGui(call + " -> -1 (cancelled)");
@@ -532,6 +682,7 @@ GuiHandle mgCreatePanel(GuiHandle requestHandle, uint16_t x, uint16_t y, uint16_
     request->panels.push_back(handle);
     snapshot(*request);
     traceGui(call + " -> " + std::to_string(handle));
+    if (g.view) g.view->panelCreated(requestHandle, g.panels[handle].info);
     return handle;
 }
 
@@ -545,6 +696,7 @@ void mgRemovePanel(GuiHandle panel) {
     it->second.info.removed = true;
     if (Request* request = findRequest(it->second.request)) snapshot(*request);
     traceGui("mgRemovePanel panel=" + std::to_string(panel));
+    if (g.view) g.view->panelRemoved(panel);
 }
 
 GuiHandle mgAddPopup(GuiHandle request, uint16_t x, uint16_t y, uint16_t width, uint16_t height, ListHeader* items,
@@ -554,6 +706,8 @@ GuiHandle mgAddPopup(GuiHandle request, uint16_t x, uint16_t y, uint16_t width, 
     info.label = labelNumber(label);
     info.x = x, info.y = y, info.width = width, info.height = height;
     info.value = static_cast<int32_t>(selected);
+    ControlContent content;
+    content.label = textOf(label);
     std::string list;
     // Copied now: the list may be freed right after this call.
     for (ListNode* node = items != nullptr ? lstFirst(items) : nullptr; node != nullptr; node = lstNext(node)) {
@@ -563,10 +717,24 @@ GuiHandle mgAddPopup(GuiHandle request, uint16_t x, uint16_t y, uint16_t width, 
                                                               : "kind " + hex(item->itemKind);
         info.items.push_back(text);
         list += (list.empty() ? "" : ",") + text;
+        ControlContent::Picture picture;
+        std::string itemText;
+        if (item->itemKind == popupTextItem) {
+            itemText = textOf(static_cast<const char*>(item->itemData));
+        } else if (item->itemKind == popupImageItem && item->itemData != nullptr) {
+            const auto* image = static_cast<const ResourceImage*>(item->itemData);
+            if (image->width > 0 && image->height > 0 && image->pixels != nullptr) {
+                picture.width = image->width;
+                picture.height = image->height;
+                picture.pixels.assign(image->pixels, image->pixels + static_cast<size_t>(image->width) * image->height * 4);
+            }
+        }
+        content.itemTexts.push_back(itemText);
+        content.itemPictures.push_back(std::move(picture));
     }
     std::string call = "mgAddPopup request=" + std::to_string(request) + " " + geometry(x, y, width, height) +
                        " items=[" + list + "] selected=" + std::to_string(selected) + " label=" + describeText(label);
-    return addElement(request, std::move(info), call);
+    return addElement(request, std::move(info), call, content);
 }
 
 GuiHandle mgAddSlider(GuiHandle request, uint16_t x, uint16_t y, uint16_t width, uint16_t height, int32_t minimum,
@@ -585,7 +753,11 @@ GuiHandle mgAddSlider(GuiHandle request, uint16_t x, uint16_t y, uint16_t width,
                        " value=" + std::to_string(value) + " label=" + describeText(label) +
                        " second=" + describeText(secondText) + " flags=" + hex(sliderFlags) +
                        " extension=" + (extension == nullptr ? "none" : info.framesTime ? "frames-and-time" : "other");
-    return addElement(request, std::move(info), call);
+    ControlContent content;
+    content.label = textOf(label);
+    content.secondText = textOf(secondText);
+    content.format = extension != nullptr ? extension->formatCallback : nullptr;
+    return addElement(request, std::move(info), call, content);
 }
 
 GuiHandle mgAddTextButton(GuiHandle request, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
@@ -594,9 +766,12 @@ GuiHandle mgAddTextButton(GuiHandle request, uint16_t x, uint16_t y, uint16_t wi
     info.kind = "button";
     info.label = labelNumber(label);
     info.x = x, info.y = y, info.width = width, info.height = height;
+    ControlContent content;
+    content.label = textOf(label);
     return addElement(request, std::move(info),
                       "mgAddTextButton request=" + std::to_string(request) + " " + geometry(x, y, width, height) +
-                          " label=" + describeText(label));
+                          " label=" + describeText(label),
+                      content);
 }
 
 GuiHandle mgAddPaletteButton(GuiHandle request, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
@@ -606,9 +781,12 @@ GuiHandle mgAddPaletteButton(GuiHandle request, uint16_t x, uint16_t y, uint16_t
     info.label = labelNumber(label);
     info.x = x, info.y = y, info.width = width, info.height = height;
     info.value = static_cast<int32_t>(colour);
+    ControlContent content;
+    content.label = textOf(label);
     return addElement(request, std::move(info),
                       "mgAddPaletteButton request=" + std::to_string(request) + " " + geometry(x, y, width, height) +
-                          " label=" + describeText(label) + " colour=" + hex(colour));
+                          " label=" + describeText(label) + " colour=" + hex(colour),
+                      content);
 }
 
 int32_t mgChangeElement(GuiHandle request, GuiHandle element, uint32_t attribute, uint32_t value, int32_t last) {
@@ -624,6 +802,7 @@ int32_t mgChangeElement(GuiHandle request, GuiHandle element, uint32_t attribute
     else if (attribute == elementAttributeColour) e->info.value = static_cast<int32_t>(value);
     if (Request* r = findRequest(request)) snapshot(*r);
     traceGui(call + " -> 0");
+    if (gui().view) gui().view->controlChanged(element, e->info);
     return 0;
 }
 
@@ -638,6 +817,7 @@ static int32_t setEnabled(GuiHandle request, GuiHandle element, bool enabled) {
     e->info.enabled = enabled;
     if (Request* r = findRequest(request)) snapshot(*r);
     traceGui(call + " -> 0");
+    if (gui().view) gui().view->controlChanged(element, e->info);
     return 0;
 }
 
@@ -649,6 +829,15 @@ int32_t mgMsgQReceive(GuiMessage* message, int32_t timeout) {
     *message = GuiMessage{};
     Request* request = findRequest(g.current);
     std::string call = "mgMsgQReceive timeout=" + std::to_string(timeout);
+    if (g.view && request != nullptr) {
+        std::string said;
+        g.view->receive(request->handle, timeout, *message, said);
+        ++g.counts.messagesDelivered;
+        request->info.closedBy = said;
+        traceGui(call + " -> kind=" + std::to_string(message->kind) + " element=" + std::to_string(message->element) +
+                 " value=" + std::to_string(message->value) + " (user: " + said + ")");
+        return 0;
+    }
     while (true) {
         if (request == nullptr || g.messages.empty()) {
             // Nothing more to say: the user closes the window.
@@ -703,6 +892,7 @@ int32_t mgMsgQReceive(GuiMessage* message, int32_t timeout) {
 void mgPointerBeep(void) {
     ++gui().counts.beeps;
     traceGui("mgPointerBeep");
+    if (gui().view) gui().view->beep();
 }
 
 int32_t mgWriteImage(GuiHandle panelHandle, PanelImage* image, int32_t x, int32_t y) {
@@ -741,6 +931,7 @@ int32_t mgWriteImage(GuiHandle panelHandle, PanelImage* image, int32_t x, int32_
         }
     }
     if (Request* r = findRequest(it->second.request)) snapshot(*r);
+    if (g.view) g.view->pictureWritten(panel);
     g.images.push_back(std::move(written));
     std::string note;
     if (!g.pictureDirectory.empty()) {

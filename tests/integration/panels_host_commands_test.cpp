@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "standin/gui_control.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -144,8 +146,10 @@ TEST_F(HostDialogCommandTest, PanelRefusesBadArguments) {
         const char* message;
     } cases[] = {
         {{"panel", plugin, "4", "--ui", "script:x"}, "panel number 4"},
-        {{"panel", plugin, "0"}, "--ui script:FILE is needed"},
-        {{"panel", plugin, "0", "--ui", "gtk"}, "expected script:FILE"},
+        {{"panel", plugin, "0"}, "is needed"},
+        {{"panel", plugin, "0", "--ui", "wiggle"}, "expected script:FILE"},
+        {{"panel", plugin, "0", "--ui", "gtk:" + (scratch / "nothing.txt").string()},
+         standin::gtkToolkitBuilt() ? "cannot open" : "this build has no GTK toolkit"},
         {{"panel", plugin, "0", "--ui", "script:" + (scratch / "bad-script.txt").string()}, "line 1: unknown command"},
         {{"panel", plugin, "0", "--ui", "script:" + (scratch / "nothing.txt").string()}, "cannot open"},
         {{"panel", plugin, "0", "--ui", "script:" + (scratch / "bad-script.txt").string(), "--input", "a.y4m"},

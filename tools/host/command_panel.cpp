@@ -1,5 +1,5 @@
-// zask panel: one settings dialog of a plug-in, driven by a script, with the
-// settings read from and written back to a file.
+// zask panel: one settings dialog of a plug-in, driven by a script or shown
+// as a GTK window, with the settings read from and written back to a file.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -17,8 +17,8 @@ namespace zask {
 namespace {
 
 const char* const helpText =
-    "usage: zask panel PLUGIN N --ui script:FILE [--settings FILE] [--trace FILE]\n"
-    "                  [--pictures DIR] [--input CLIP.y4m --title TITLE.json]\n"
+    "usage: zask panel PLUGIN N --ui script:FILE|gtk|gtk:FILE [--settings FILE]\n"
+    "                  [--trace FILE] [--pictures DIR] [--input CLIP.y4m --title TITLE.json]\n"
     "                  [--kthome DIR] [--monitor N] [--video-mode N] [--log FILE]\n"
     "\n"
     "Opens settings dialog N of a plug-in (action 4): 0 main panel, 1 rotation,\n"
@@ -40,7 +40,19 @@ const char* const helpText =
     "                       palette 0xYYBBRRAA|cancel  next palette requester\n"
     "                       archive load|save|delete|cancel  next archive requester\n"
     "                     When the script ends the window is closed (like Cancel).\n"
-    "                     This build has no interactive toolkit.\n"
+    "  --ui gtk           the dialog as a GTK window on the display: the user\n"
+    "                     operates it; OK, Cancel, closing the window (like\n"
+    "                     Cancel) or Escape end it. Shortcut keys are underlined\n"
+    "                     in the labels (F5: preview). The host preview plays the\n"
+    "                     rendered clip in a window.\n"
+    "  --ui gtk:FILE      the same window, with FILE's steps carried out on it\n"
+    "                     once it is drawn: the script commands above but\n"
+    "                     'message' ('file', 'palette' and 'archive' answer the\n"
+    "                     requester on top, 'close' also closes the preview\n"
+    "                     window), plus\n"
+    "                       snapshot PNG       a picture of the window on top\n"
+    "                       wait MS            a pause\n"
+    "                     The user may go on when the steps end.\n"
     "  --settings FILE    the 68-byte settings record; read when it exists (else\n"
     "                     the plug-in's defaults), written back when the dialog\n"
     "                     ends with OK or close-keep (panels 0 to 2) or changed\n"
@@ -86,6 +98,7 @@ struct HostPreview {
     TitleDocument* title = nullptr;
     std::string pictures;
     int count = 0;
+    bool window = false;  // show the rendered clip in a window (GTK)
 
     int32_t operator()() {
         if (clip == nullptr || title == nullptr) {
@@ -106,6 +119,7 @@ struct HostPreview {
             return host->plugin->operatorAction(&r);
         };
         int32_t result = act(actionInitialise, 0, 0);
+        std::vector<std::vector<uint8_t>> shown;
         for (size_t k = 0; result == 0 && k < clip->frames.size(); ++k) {
             std::vector<uint8_t> frame = clip->frames[k];
             standin::setOutputFrame(frame.data());
@@ -113,13 +127,16 @@ struct HostPreview {
                 result = act(actionRender, static_cast<uint32_t>(2 * k + p), p != 0 ? requestFlagSecondField : 0);
             standin::setOutputFrame(nullptr);
             if (result == 0 && !pictures.empty()) writeFrame(frame, k);
+            if (result == 0 && window) shown.push_back(rgbOf(frame));
         }
         act(actionRelease, 0, 0);
         standin::clearInputClip();
-        return result == 0 ? 0 : -1;
+        if (result != 0) return -1;
+        if (window) standin::showClipWindow("Preview", clip->width, clip->height, shown, 25);
+        return 0;
     }
 
-    void writeFrame(const std::vector<uint8_t>& planes, size_t k) {
+    std::vector<uint8_t> rgbOf(const std::vector<uint8_t>& planes) const {
         const size_t n = static_cast<size_t>(clip->width) * clip->height;
         std::vector<uint8_t> host(n * 4);
         for (size_t i = 0; i < n; ++i) {
@@ -127,11 +144,14 @@ struct HostPreview {
             host[i * 4 + 2] = planes[n + i];
             host[i * 4 + 3] = planes[i];
         }
+        return standin::hostPixelsToRgb(host.data(), n);
+    }
+
+    void writeFrame(const std::vector<uint8_t>& planes, size_t k) {
         char name[64];
         std::snprintf(name, sizeof name, "/preview-%03d-frame-%04zu.png", count, k);
         std::string error;
-        if (!standin::writePng(pictures + name, clip->width, clip->height, standin::hostPixelsToRgb(host.data(), n),
-                               error))
+        if (!standin::writePng(pictures + name, clip->width, clip->height, rgbOf(planes), error))
             std::fprintf(stderr, "zask panel: %s\n", error.c_str());
     }
 };
@@ -152,11 +172,17 @@ int runPanel(int argc, char** argv) {
     if (!panel)
         return usageError("panel", "panel number " + options.positionals[1] +
                                        ": expected 0 (main), 1 (rotation), 2 (light and look) or 3 (presets)");
-    if (!options.has("ui"))
-        return usageError("panel", "--ui script:FILE is needed: this build has no interactive toolkit");
+    const char* const toolkits = standin::gtkToolkitBuilt() ? "script:FILE, gtk or gtk:FILE"
+                                                            : "script:FILE (this build has no GTK toolkit)";
+    if (!options.has("ui")) return usageError("panel", std::string("--ui ") + toolkits + " is needed");
     const std::string& ui = options.value("ui");
-    if (ui.rfind("script:", 0) != 0 || ui.size() == 7)
-        return usageError("panel", "--ui " + ui + ": expected script:FILE (this build has no interactive toolkit)");
+    const bool gtk = ui == "gtk" || ui.rfind("gtk:", 0) == 0;
+    if (gtk && !standin::gtkToolkitBuilt())
+        return usageError("panel", "--ui " + ui + ": this build has no GTK toolkit (GTK 3 was not found when it was "
+                                                  "configured; install libgtk-3-dev and build again)");
+    if (!gtk && (ui.rfind("script:", 0) != 0 || ui.size() == 7))
+        return usageError("panel", "--ui " + ui + ": expected " + toolkits);
+    if (ui == "gtk:") return usageError("panel", "--ui gtk: takes a script file after the colon");
     int32_t monitor = 1, videoMode = 0;
     for (auto [name, target] : {std::pair{"monitor", &monitor}, std::pair{"video-mode", &videoMode}}) {
         if (!options.has(name)) continue;
@@ -169,7 +195,9 @@ int runPanel(int argc, char** argv) {
 
     PanelSession session;
     standin::resetGui();
-    if (!standin::loadGuiScript(ui.substr(7), error)) return usageError("panel", error);
+    if (gtk ? !standin::useGtkToolkit(ui.size() > 4 ? ui.substr(4) : "", error)
+            : !standin::loadGuiScript(ui.substr(7), error))
+        return usageError("panel", error);
     if (options.has("log") && !standin::openLogFile(options.value("log"), error))
         return usageError("panel", options.value("log") + ": cannot create the log: " + error);
     if (options.has("trace") && !standin::openGuiTraceFile(options.value("trace"), error))
@@ -201,6 +229,7 @@ int runPanel(int argc, char** argv) {
     standin::setDefaultMonitor(monitor);
     standin::setVideoMode(videoMode);
     HostPreview preview{&host, options.has("input") ? &clip : nullptr, session.title, pictures};
+    preview.window = gtk;
     standin::setPreviewHandler([&preview] { return preview(); });
 
     uint8_t before[68];
