@@ -250,6 +250,43 @@ TEST_P(PluginBoundaryTest, FailuresAreLoggedWithTheVariantsLineNumbers)
     standin::freeTitle(noPages);
 }
 
+// The remaining lines of the letter list and scene selection groups: a
+// request without a title, and an out scene past the variant's table (the
+// random variant picks its own scenes, so it has no such setting).
+TEST_P(PluginBoundaryTest, NoTitleAndAnOutSceneBeyondTheTableAreLogged)
+{
+    const VariantIdentity& v = GetParam();
+    Plugin plugin(v.number);
+    ASSERT_NE(plugin.handle, nullptr);
+    int32_t* settings = settingsBlock(plugin.getInfo());
+    ASSERT_NE(settings, nullptr);
+    setenv("KTHOME", (std::string(ZASK_SHARED_DIR) + "/conformance/kthome-a").c_str(), 1);
+    std::string error;
+    TitleDocument* title = standin::parseTitle(
+        R"({"pages": [{"boxes": [{"x": 0, "y": 0, "lines": [{"chars": [
+             {"pen": 0, "width": 1, "height": 1, "top": 0, "pixels": "ff808080"}]}]}]}]})",
+        error);
+    ASSERT_NE(title, nullptr) << error;
+    standin::setInputClip(4, 2, {std::vector<uint8_t>(4 * 2 * 3, 128)});
+    std::vector<uint8_t> output(4 * 2 * 3);
+    standin::setOutputFrame(output.data());
+
+    ActionRequest request{};
+    request.clipLength = 8;
+    ASSERT_EQ(plugin.run(actionInitialise), 0);
+    EXPECT_EQ(plugin.run(actionRender, request), -1);
+    std::vector<std::string> expected = {logLine(v, 2213 + v.letterOffset)};
+    if (v.number != 6) {
+        settings[11] = 99;  // outScene
+        request.title = title;
+        EXPECT_EQ(plugin.run(actionRender, request), -1);
+        expected.push_back(logLine(v, 1215 + v.sceneOffset));
+    }
+    EXPECT_EQ(plugin.run(actionRelease), 0);
+    EXPECT_EQ(standin::loggedLines(), expected);
+    standin::freeTitle(title);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllVariants, PluginBoundaryTest, testing::ValuesIn(variants),
                          [](const testing::TestParamInfo<VariantIdentity>& info) {
                              return "zask" + std::to_string(info.param.number);
