@@ -243,7 +243,7 @@ const TangentCase tangentCases[] = {
      handleProduct / static_cast<double>(-justAboveThreshold)},
     {"bezier in", false, key(0, 1, linear), key(1, 3.5f, bezier, -0.3f, 0.1f),
      key(0, 9, linear), handleProduct / static_cast<double>(-0.3f)},
-    // The spec's case: p0 = 0 gives 100000 · (K1.time - K0.time) · p1 = 25000.
+    // The worked example: p0 = 0 gives 100000 · (K1.time - K0.time) · p1 = 25000.
     {"bezier in, p0 0", false, key(0, 1, linear), key(1, 3.5f, bezier, 0.0f, 0.1f),
      std::nullopt, handleProduct * 100000.0},
     {"bezier in, p0 -1e-5f", false, key(0, 1, linear), key(1, 3.5f, bezier, -1e-5f, 0.1f),
