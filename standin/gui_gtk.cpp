@@ -45,15 +45,6 @@ struct Step {
     bool cancel = false;
 };
 
-bool parseNumber(const std::string& text, long long low, long long high, long long& value) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const bool isHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    value = isHex ? static_cast<long long>(std::strtoull(text.c_str() + 2, &end, 16)) : std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && end == text.c_str() + text.size() && value >= low && value <= high;
-}
-
 bool parseSteps(const std::string& source, std::deque<Step>& steps, std::string& error) {
     std::istringstream in(source);
     std::string line;
@@ -78,13 +69,13 @@ bool parseSteps(const std::string& source, std::deque<Step>& steps, std::string&
         for (const auto& a : args) s.text += " " + a;
         long long value = 0;
         if (command == "set") {
-            if (args.size() != 2 || !parseNumber(args[0], 0, 65535, value)) return bad("set takes a label number and a value");
+            if (args.size() != 2 || !parseScriptNumber(args[0], 0, 65535, value)) return bad("set takes a label number and a value");
             s.kind = StepKind::set;
             s.label = static_cast<int>(value);
-            if (!parseNumber(args[1], INT32_MIN, UINT32_MAX, value)) return bad("value '" + args[1] + "' is not a 32-bit number");
+            if (!parseScriptNumber(args[1], INT32_MIN, UINT32_MAX, value)) return bad("value '" + args[1] + "' is not a 32-bit number");
             s.value = static_cast<int32_t>(static_cast<uint32_t>(value));
         } else if (command == "press") {
-            if (args.size() != 1 || !parseNumber(args[0], 0, 65535, value)) return bad("press takes the button's label number");
+            if (args.size() != 1 || !parseScriptNumber(args[0], 0, 65535, value)) return bad("press takes the button's label number");
             s.kind = StepKind::press;
             s.label = static_cast<int>(value);
         } else if (command == "ok" || command == "cancel" || command == "close" || command == "close-keep") {
@@ -103,7 +94,7 @@ bool parseSteps(const std::string& source, std::deque<Step>& steps, std::string&
             s.kind = StepKind::palette;
             s.cancel = args[0] == "cancel";
             if (!s.cancel) {
-                if (!parseNumber(args[0], 0, UINT32_MAX, value)) return bad("colour '" + args[0] + "' is not a 32-bit word");
+                if (!parseScriptNumber(args[0], 0, UINT32_MAX, value)) return bad("colour '" + args[0] + "' is not a 32-bit word");
                 s.value = static_cast<int32_t>(static_cast<uint32_t>(value));
             }
         } else if (command == "archive") {
@@ -116,7 +107,7 @@ bool parseSteps(const std::string& source, std::deque<Step>& steps, std::string&
             else if (w == "delete") s.value = archiveActionDelete;
             else return bad("archive answer '" + w + "' is not load, save, delete or cancel");
         } else if (command == "wait") {
-            if (args.size() != 1 || !parseNumber(args[0], 0, 600000, value)) return bad("wait takes milliseconds");
+            if (args.size() != 1 || !parseScriptNumber(args[0], 0, 600000, value)) return bad("wait takes milliseconds");
             s.kind = StepKind::wait;
             s.value = static_cast<int32_t>(value);
         } else {

@@ -17,6 +17,8 @@ void traceGui(const std::string& line);
 std::string describeText(const char* text);
 // Catalogue string number of a text, or -1.
 int stringNumberOf(const char* text);
+// A script's number: decimal, or hex after 0x, the whole text, within [low, high].
+bool parseScriptNumber(const std::string& text, long long low, long long high, long long& value);
 // "image 33" for a catalogue image, else "image ?".
 std::string describeImage(const void* image);
 // Frees every catalogue and override.

@@ -102,15 +102,6 @@ std::string geometry(uint16_t x, uint16_t y, uint16_t width, uint16_t height) {
            " height=" + std::to_string(height);
 }
 
-bool parseNumber(const std::string& text, long long low, long long high, long long& value) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const bool isHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    value = isHex ? static_cast<long long>(std::strtoull(text.c_str() + 2, &end, 16)) : std::strtoll(text.c_str(), &end, 10);
-    return errno == 0 && end == text.c_str() + text.size() && value >= low && value <= high;
-}
-
 // The request a handle names, or null (traced as an error by the caller).
 Request* findRequest(GuiHandle handle) {
     auto it = gui().requests.find(handle);
@@ -167,6 +158,15 @@ uint8_t clampByte(double value) {
 
 }  // namespace
 
+bool parseScriptNumber(const std::string& text, long long low, long long high, long long& value) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const bool isHex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    value = isHex ? static_cast<long long>(std::strtoull(text.c_str() + 2, &end, 16)) : std::strtoll(text.c_str(), &end, 10);
+    return errno == 0 && end == text.c_str() + text.size() && value >= low && value <= high;
+}
+
 void traceGui(const std::string& line) {
     Gui& g = gui();
     g.trace.push_back(line);
@@ -220,15 +220,15 @@ bool setGuiScript(std::string_view text, std::string& error) {
         long long value = 0;
         if (command == "set") {
             if (args.size() != 2) return bad("set takes a label number and a value: set LABEL VALUE");
-            if (!parseNumber(args[0], 0, 65535, value)) return bad("label '" + args[0] + "' is not a string number");
+            if (!parseScriptNumber(args[0], 0, 65535, value)) return bad("label '" + args[0] + "' is not a string number");
             m.kind = ScriptKind::set;
             m.label = static_cast<int>(value);
-            if (!parseNumber(args[1], INT32_MIN, UINT32_MAX, value))
+            if (!parseScriptNumber(args[1], INT32_MIN, UINT32_MAX, value))
                 return bad("value '" + args[1] + "' is not a 32-bit number");
             m.value = static_cast<int32_t>(static_cast<uint32_t>(value));
             messages.push_back(m);
         } else if (command == "press") {
-            if (args.size() != 1 || !parseNumber(args[0], 0, 65535, value))
+            if (args.size() != 1 || !parseScriptNumber(args[0], 0, 65535, value))
                 return bad("press takes the button's label number: press LABEL");
             m.kind = ScriptKind::press;
             m.label = static_cast<int>(value);
@@ -241,12 +241,12 @@ bool setGuiScript(std::string_view text, std::string& error) {
                                            : ScriptKind::closeKeep;
             messages.push_back(m);
         } else if (command == "message") {
-            if (args.empty() || args.size() > 2 || !parseNumber(args[0], 0, 65535, value))
+            if (args.empty() || args.size() > 2 || !parseScriptNumber(args[0], 0, 65535, value))
                 return bad("message takes a kind and an optional value: message KIND [VALUE]");
             m.kind = ScriptKind::message;
             m.messageKind = static_cast<uint16_t>(value);
             if (args.size() == 2) {
-                if (!parseNumber(args[1], INT32_MIN, UINT32_MAX, value))
+                if (!parseScriptNumber(args[1], INT32_MIN, UINT32_MAX, value))
                     return bad("value '" + args[1] + "' is not a 32-bit number");
                 m.value = static_cast<int32_t>(static_cast<uint32_t>(value));
             }
@@ -268,7 +268,7 @@ bool setGuiScript(std::string_view text, std::string& error) {
             if (args.size() != 1) return bad("palette takes a colour word, or cancel");
             a.cancel = args[0] == "cancel";
             if (!a.cancel) {
-                if (!parseNumber(args[0], 0, UINT32_MAX, value)) return bad("colour '" + args[0] + "' is not a 32-bit word");
+                if (!parseScriptNumber(args[0], 0, UINT32_MAX, value)) return bad("colour '" + args[0] + "' is not a 32-bit word");
                 a.colour = static_cast<uint32_t>(value);
             }
             palettes.push_back(a);
@@ -281,7 +281,7 @@ bool setGuiScript(std::string_view text, std::string& error) {
             else if (w == "load") a.action = archiveActionLoad;
             else if (w == "save") a.action = archiveActionSave;
             else if (w == "delete") a.action = archiveActionDelete;
-            else if (parseNumber(w, INT32_MIN, INT32_MAX, value)) a.action = static_cast<int32_t>(value);
+            else if (parseScriptNumber(w, INT32_MIN, INT32_MAX, value)) a.action = static_cast<int32_t>(value);
             else return bad("archive answer '" + w + "' is not load, save, delete, cancel or a number");
             archives.push_back(a);
         } else {
@@ -545,32 +545,25 @@ int32_t mreqFileRequest(FileRequestRecord* record) {
     std::string call = "mreqFileRequest directory=" + describeText(record->directory) +
                        " mode=" + std::to_string(record->mode) + " buffer=" + std::to_string(record->pathBufferSize);
     record->result = 0;
+    std::string path;
     if (g.view) {
-        std::string path;
         if (!g.view->chooseFile(textOf(record->directory), record->mode, record->pathBufferSize, path)) {
             traceGui(call + " -> 0 result=0 (cancelled)");
             return 0;
         }
-        if (record->pathBuffer == nullptr || path.size() + 1 > record->pathBufferSize) {
-            traceGui(call + " -> -1 (path does not fit the buffer: " + path + ")");
-            return -1;
+    } else {
+        if (g.files.empty() || g.files.front().cancel) {
+            if (!g.files.empty()) g.files.pop_front();
+            traceGui(call + " -> 0 result=0 (cancelled)");
+            return 0;
         }
-        std::memcpy(record->pathBuffer, path.c_str(), path.size() + 1);
-        record->result = 1;
-        traceGui(call + " -> 0 result=1 path=" + path);
-        return 0;
+        ScriptAnswer a = g.files.front();
+        g.files.pop_front();
+        // A bare name is taken from the requester's directory, as a user picks it there.
+        path = a.path.find('/') == std::string::npos && record->directory != nullptr
+                   ? std::string(record->directory) + a.path
+                   : a.path;
     }
-    if (g.files.empty() || g.files.front().cancel) {
-        if (!g.files.empty()) g.files.pop_front();
-        traceGui(call + " -> 0 result=0 (cancelled)");
-        return 0;
-    }
-    ScriptAnswer a = g.files.front();
-    g.files.pop_front();
-    // A bare name is taken from the requester's directory, as a user picks it there.
-    std::string path = a.path.find('/') == std::string::npos && record->directory != nullptr
-                           ? std::string(record->directory) + a.path
-                           : a.path;
     if (record->pathBuffer == nullptr || path.size() + 1 > record->pathBufferSize) {
         traceGui(call + " -> -1 (path does not fit the buffer: " + path + ")");
         return -1;

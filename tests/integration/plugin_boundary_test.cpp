@@ -200,6 +200,18 @@ TEST_P(PluginBoundaryTest, StruprUpperCasesInPlace)
     EXPECT_STREQ(text, "ZASK 4 TITLES: A-Z");
 }
 
+// A title of one grey letter.
+TitleDocument* oneLetterTitle()
+{
+    std::string error;
+    TitleDocument* title = standin::parseTitle(
+        R"({"pages": [{"boxes": [{"x": 0, "y": 0, "lines": [{"chars": [
+             {"pen": 0, "width": 1, "height": 1, "top": 0, "pixels": "ff808080"}]}]}]}]})",
+        error);
+    EXPECT_NE(title, nullptr) << error;
+    return title;
+}
+
 // One failure per group of log lines, as each variant numbers them.
 TEST_P(PluginBoundaryTest, FailuresAreLoggedWithTheVariantsLineNumbers)
 {
@@ -208,12 +220,9 @@ TEST_P(PluginBoundaryTest, FailuresAreLoggedWithTheVariantsLineNumbers)
     ASSERT_NE(plugin.handle, nullptr);
     plugin.getInfo();
     const std::string shared = ZASK_SHARED_DIR;
+    TitleDocument* title = oneLetterTitle();
+    ASSERT_NE(title, nullptr);
     std::string error;
-    TitleDocument* title = standin::parseTitle(
-        R"({"pages": [{"boxes": [{"x": 0, "y": 0, "lines": [{"chars": [
-             {"pen": 0, "width": 1, "height": 1, "top": 0, "pixels": "ff808080"}]}]}]}]})",
-        error);
-    ASSERT_NE(title, nullptr) << error;
     TitleDocument* noPages = standin::parseTitle(R"({"pages": []})", error);
     ASSERT_NE(noPages, nullptr) << error;
 
@@ -261,12 +270,8 @@ TEST_P(PluginBoundaryTest, NoTitleAndAnOutSceneBeyondTheTableAreLogged)
     int32_t* settings = settingsBlock(plugin.getInfo());
     ASSERT_NE(settings, nullptr);
     setenv("KTHOME", (std::string(ZASK_SHARED_DIR) + "/conformance/kthome-a").c_str(), 1);
-    std::string error;
-    TitleDocument* title = standin::parseTitle(
-        R"({"pages": [{"boxes": [{"x": 0, "y": 0, "lines": [{"chars": [
-             {"pen": 0, "width": 1, "height": 1, "top": 0, "pixels": "ff808080"}]}]}]}]})",
-        error);
-    ASSERT_NE(title, nullptr) << error;
+    TitleDocument* title = oneLetterTitle();
+    ASSERT_NE(title, nullptr);
     standin::setInputClip(4, 2, {std::vector<uint8_t>(4 * 2 * 3, 128)});
     std::vector<uint8_t> output(4 * 2 * 3);
     standin::setOutputFrame(output.data());
